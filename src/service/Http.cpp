@@ -1,0 +1,133 @@
+#include "Http.h"
+
+#include <curl/curl.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <stdexcept>
+
+#include "Xml.h"
+
+void InitServiceLibraries() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        signal(SIGPIPE, SIG_IGN);
+        curl_global_init(CURL_GLOBAL_ALL);
+        InitXmlLibrary();
+    });
+}
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr int kDefaultConnectTimeoutMs = 30000;
+}  // namespace
+
+struct HttpClient::Transfer {
+    std::string* body;
+    size_t maxBody;
+    bool tooLarge = false;
+    Clock::time_point lastData;
+};
+
+HttpClient::HttpClient() {
+    InitServiceLibraries();
+    FEasy = curl_easy_init();
+    FMulti = curl_multi_init();
+    if (!FEasy || !FMulti) {
+        if (FEasy) curl_easy_cleanup(FEasy);
+        if (FMulti) curl_multi_cleanup(FMulti);
+        throw std::runtime_error("curl unavailable");
+    }
+}
+
+HttpClient::~HttpClient() {
+    curl_multi_cleanup(FMulti);
+    curl_easy_cleanup(FEasy);
+}
+
+void HttpClient::Cancel() {
+    FCancelled = true;
+    curl_multi_wakeup(FMulti);
+}
+
+size_t HttpClient::OnWrite(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    size_t n = size * count;
+    // Content-Length is not required, so the limit has to be enforced on what actually arrives.
+    if (t->body->size() + n > t->maxBody) {
+        t->tooLarge = true;
+        return 0;
+    }
+    t->body->append(data, n);
+    t->lastData = Clock::now();
+    return n;
+}
+
+size_t HttpClient::OnHeader(char*, size_t size, size_t count, void* user) {
+    static_cast<Transfer*>(user)->lastData = Clock::now();
+    return size * count;
+}
+
+bool HttpClient::Get(const std::string& url, std::string& body) {
+    body.clear();
+    if (FCancelled) return false;
+    CURL* easy = FEasy;
+    CURLM* multi = FMulti;
+    Transfer t{&body, FMaxBody, false, Clock::now()};
+
+    // Every option is set afresh so that nothing from an earlier call carries over.
+    curl_easy_reset(easy);
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpClient::OnWrite);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpClient::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(FReadTimeoutMs > 0 ? FReadTimeoutMs : kDefaultConnectTimeoutMs));
+    curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
+
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) return false;
+    bool ok = true;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK) {
+            ok = false;
+            break;
+        }
+        if (!running) break;
+        if (FCancelled) {
+            ok = false;
+            break;
+        }
+        int waitMs = 1000;
+        if (FReadTimeoutMs > 0) {
+            auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.lastData);
+            if (idle.count() >= FReadTimeoutMs) {
+                ok = false;
+                break;
+            }
+            waitMs = std::clamp<int>(FReadTimeoutMs - static_cast<int>(idle.count()), 1, 1000);
+        }
+        if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
+            ok = false;
+            break;
+        }
+    }
+    CURLcode result = CURLE_OK;
+    if (ok) {
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &left))
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
+    }
+    curl_multi_remove_handle(multi, easy);
+    if (!ok || result != CURLE_OK || t.tooLarge) return false;
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    return status >= 200 && status < 300;
+}

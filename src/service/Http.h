@@ -1,0 +1,45 @@
+#pragma once
+// Blocking HTTP GET on libcurl, one handle per owner, safe on a worker thread.
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+// Once per process, before any thread starts: curl, libxml2 and the SIGPIPE disposition.
+// Every component calls it too, so forgetting it costs nothing but the thread-safety guarantee.
+void InitServiceLibraries();
+
+class HttpClient {
+public:
+    static constexpr size_t kDefaultMaxBody = 16u << 20;
+
+    HttpClient();
+    ~HttpClient();
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Fails when no byte arrives for this long once the request is under way; 0: wait forever.
+    void SetReadTimeout(int milliseconds) { FReadTimeoutMs = milliseconds; }
+    int ReadTimeout() const { return FReadTimeoutMs; }
+    void SetMaxBodySize(size_t bytes) { FMaxBody = bytes; }
+
+    // The body exactly as received. False on a connection failure, time-out, a status other
+    // than 2xx, an oversized body or cancellation; body is then unspecified.
+    bool Get(const std::string& url, std::string& body);
+
+    // From any thread: ends a transfer in progress and makes every later Get fail at once.
+    // The window calls it when it closes, so no worker waits for the network after that.
+    void Cancel();
+    bool Cancelled() const { return FCancelled.load(); }
+
+private:
+    struct Transfer;
+    static size_t OnWrite(char* data, size_t size, size_t count, void* user);
+    static size_t OnHeader(char* data, size_t size, size_t count, void* user);
+
+    void* FEasy;
+    void* FMulti;
+    int FReadTimeoutMs = 0;
+    size_t FMaxBody = kDefaultMaxBody;
+    std::atomic<bool> FCancelled{false};
+};

@@ -1,0 +1,28 @@
+#pragma once
+// What the item and category clients share: one GET, the body parsed as a reply document, and
+// the texts of its property elements stored in GBK.
+
+#include <string>
+
+#include "Http.h"
+#include "Text.h"
+#include "Xml.h"
+
+constexpr int kServiceReadTimeoutMs = 15000;
+
+// GET url with http and parse the body (plus CR LF, as the service's replies were always read)
+// into xml. False on any transfer or parse failure.
+bool FetchXmlReply(HttpClient& http, XmlDocument& xml, const std::string& url);
+
+// Copies the text of each named property element of item into the matching field of entry.
+// fields lists the members of Record in order; names holds the element name of each member.
+template <typename Record, size_t N>
+bool ReadProperties(const xmlNode* item, const Record& names, Record& entry,
+                    Text Record::* const (&fields)[N], TextConverter& toGbk) {
+    std::string utf8;
+    for (Text Record::* field : fields) {
+        if (!ElementText(ChildElement(item, names.*field), utf8)) return false;
+        entry.*field = toGbk.Convert(utf8);
+    }
+    return true;
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The item search client and the filter tables whose values it sends.
+
+#include <array>
+
+#include "Http.h"
+#include "Text.h"
+#include "Xml.h"
+
+struct Tbk_Items_Cond {
+    Text cid;
+    Text pid;
+    Text auto_send;
+    Text area;
+    Text url;
+    Text sort;
+    Text start_commissionNum;
+    Text end_commissionNum;
+    Text start_commissionRate;
+    Text end_commissionRate;
+    Text keyword;
+    Text start_price;
+    Text end_price;
+    Text page_no;
+    Text start_credit;
+    Text end_credit;
+    Text guarantee;
+};
+
+// Both the element names of a request (empty: the default name) and one item of a reply.
+struct Tbk_Items_Info {
+    Text nick;
+    Text title;
+    Text price;
+    Text total_results;
+    Text pic_url;
+    Text num_iid;
+    Text click_url;
+    Text commission;
+    Text commission_num;
+    Text commission_rate;
+    Text commission_volume;
+    Text shop_click_url;
+    Text seller_credit_score;
+    Text item_location;
+    Text volume;
+};
+
+constexpr int kItemsTableSize = 64;
+using ATbk_Items_Info = std::array<Tbk_Items_Info, kItemsTableSize>;
+
+// The properties requested and read by name, in field order (all but total_results).
+extern Text Tbk_Items_Info::* const kItemProperties[14];
+
+class TTaobaoke_Items {
+public:
+    TTaobaoke_Items();
+
+    // True: Items points at this component's table, valid until the next call.
+    bool GetItems(Tbk_Items_Cond Cond, Tbk_Items_Info Info, ATbk_Items_Info*& Items);
+
+    HttpClient& Http() { return FHttp; }
+    // The URL of the last request, for tests and diagnostics.
+    const Text& LastUrl() const { return FLastUrl; }
+
+private:
+    bool IsCondValid() const;
+    void FillDefaultNames();
+    bool FetchReply();
+    Text BuildUrl() const;
+    bool ParseReply(const xmlNode* root);
+    void ClearTable();
+
+    HttpClient FHttp;
+    XmlDocument FXml;
+    Tbk_Items_Info FInfo;
+    Tbk_Items_Cond FCond;
+    ATbk_Items_Info FItems;
+    Text FLastUrl;
+};
+
+// Filter tables, indexed by the positions of the window's lists; GBK where Chinese.
+const std::array<Text, 5>& SortKeys();
+const std::array<Text, 20>& CreditLevels();
+const std::array<Text, 64>& RegionValues();
+const std::array<Text, 20>& CreditIcons();
+// The region list's item texts (positions 0 to 62).
+const std::array<Text, 63>& RegionNames();
+
+// A table's entry, or the empty text for a position outside it (a list without a selection).
+template <size_t N>
+const Text& TableValue(const std::array<Text, N>& table, int position) {
+    static const Text kEmpty;
+    return position >= 0 && static_cast<size_t>(position) < N ? table[position] : kEmpty;
+}
+// The credit picture's file name for a seller_credit_score text; empty outside 1 to 20.
+const Text& CreditIconFor(const Text& sellerCreditScore);

@@ -1,0 +1,35 @@
+#pragma once
+// Text inside the program is a byte string in the GBK code page; conversions happen only at the
+// edges (service replies, signing, widgets).
+
+#include <iconv.h>
+
+#include <string>
+#include <string_view>
+
+using Text = std::string;
+
+// One iconv conversion direction. Opening a converter costs more than converting a short text,
+// so a reply parser keeps one for the whole reply.
+class TextConverter {
+public:
+    enum Direction { Utf8ToGbk, GbkToUtf8 };
+    explicit TextConverter(Direction direction);
+    ~TextConverter();
+    TextConverter(const TextConverter&) = delete;
+    TextConverter& operator=(const TextConverter&) = delete;
+
+    // Never fails: a character the target cannot hold becomes "?", a malformed input sequence
+    // becomes "?" byte by byte.
+    std::string Convert(std::string_view in);
+
+private:
+    iconv_t FCd;
+    Direction FDirection;
+};
+
+Text Utf8ToGbk(std::string_view utf8);
+std::string GbkToUtf8(std::string_view gbk);
+
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, at most U+10FFFF).
+bool IsValidUtf8(std::string_view bytes);

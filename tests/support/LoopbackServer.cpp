@@ -1,0 +1,69 @@
+#include "LoopbackServer.h"
+
+#include <chrono>
+#include <stdexcept>
+
+LoopbackServer::LoopbackServer() {
+    FServer.set_tcp_nodelay(true);
+    FServer.set_keep_alive_timeout(1);
+    FServer.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        Reply reply;
+        {
+            std::lock_guard lock(FMutex);
+            FLastTarget = req.target;
+            reply = FReply;
+        }
+        ++FCount;
+        if (reply.silent) {
+            std::unique_lock lock(FMutex);
+            FWake.wait(lock, [this] { return FStopping; });
+            return;
+        }
+        res.status = reply.status;
+        if (!reply.chunked) {
+            res.set_content(reply.body, reply.contentType.c_str());
+            return;
+        }
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        res.set_chunked_content_provider(
+            reply.contentType, [body](size_t offset, httplib::DataSink& sink) {
+                size_t n = std::min<size_t>(64 * 1024, body->size() - offset);
+                if (n == 0) {
+                    sink.done();
+                    return true;
+                }
+                return sink.write(body->data() + offset, n);
+            });
+    });
+    FPort = FServer.bind_to_any_port("127.0.0.1");
+    if (FPort <= 0) throw std::runtime_error("cannot bind a loopback port");
+    FThread = std::thread([this] { FServer.listen_after_bind(); });
+    while (!FServer.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+LoopbackServer::~LoopbackServer() {
+    {
+        std::lock_guard lock(FMutex);
+        FStopping = true;
+    }
+    FWake.notify_all();
+    FServer.stop();
+    FThread.join();
+}
+
+void LoopbackServer::SetReply(Reply reply) {
+    std::lock_guard lock(FMutex);
+    FReply = std::move(reply);
+}
+
+void LoopbackServer::SetBody(std::string body, std::string contentType) {
+    Reply reply;
+    reply.body = std::move(body);
+    reply.contentType = std::move(contentType);
+    SetReply(std::move(reply));
+}
+
+std::string LoopbackServer::LastTarget() const {
+    std::lock_guard lock(FMutex);
+    return FLastTarget;
+}
