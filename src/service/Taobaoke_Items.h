@@ -64,6 +64,8 @@ public:
     const Text& LastUrl() const { return FLastUrl; }
 
 private:
+    friend struct TTaobaoke_ItemsProbe;  // lets the benchmark time the steps one by one
+
     bool IsCondValid() const;
     void FillDefaultNames();
     bool FetchReply();

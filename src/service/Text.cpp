@@ -20,6 +20,10 @@ TextConverter::TextConverter(Direction direction) : FDirection(direction) {
 TextConverter::~TextConverter() { iconv_close(FCd); }
 
 std::string TextConverter::Convert(std::string_view in) {
+    // ASCII is the same in both encodings, and most reply fields (URLs, numbers) are ASCII.
+    bool ascii = true;
+    for (char c : in) ascii &= static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(in);
     std::string out;
     out.reserve(in.size() + in.size() / 2 + 4);
     iconv(FCd, nullptr, nullptr, nullptr, nullptr);
