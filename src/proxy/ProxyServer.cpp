@@ -1,0 +1,441 @@
+#include "ProxyServer.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "CategoryNames.h"
+#include "MD5.h"
+#include "Query.h"
+#include "Pictures.h"
+#include "Taobaoke_Items.h"
+#include "Text.h"
+
+namespace {
+
+const char* const kItemFieldNames[] = {"nick",       "title",          "price",
+                                       "pic_url",    "num_iid",        "click_url",
+                                       "commission", "commission_num", "commission_rate",
+                                       "commission_volume", "shop_click_url", "seller_credit_score",
+                                       "item_location", "volume"};
+const char* const kItemcatFieldNames[] = {"cid", "name", "status", "is_parent", "sort_order", "parent_cid"};
+
+const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
+std::string Money(int64_t cents) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%lld.%02lld", static_cast<long long>(cents / 100),
+                  static_cast<long long>(cents % 100));
+    return buf;
+}
+
+// The field list: every name must be one this service knows, none twice.
+template <size_t N>
+bool ParseFields(const std::string& text, const char* const (&known)[N], std::vector<std::string>& out) {
+    out.clear();
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos) end = text.size();
+        std::string name = text.substr(start, end - start);
+        start = end + 1;
+        bool ok = false;
+        for (const char* k : known) ok |= name == k;
+        if (!ok || std::find(out.begin(), out.end(), name) != out.end()) return false;
+        out.push_back(name);
+    }
+    return !out.empty();
+}
+
+bool ValidPid(const std::string& pid) {
+    // "mm_" digits "_0_0"
+    if (pid.size() < 8 || pid.compare(0, 3, "mm_") != 0 || pid.compare(pid.size() - 4, 4, "_0_0") != 0)
+        return false;
+    for (size_t i = 3; i < pid.size() - 4; ++i)
+        if (pid[i] < '0' || pid[i] > '9') return false;
+    return true;
+}
+
+// Checks the common part of a signed request; on failure sets the reason.
+bool CheckSignature(const RawQuery& q, const std::string& values, std::string& why) {
+    const std::string& pid = q.Get("pid");
+    const std::string& stamp = q.Get("stamp");
+    if (!ValidPid(pid)) return why = "missing or invalid pid", false;
+    if (!ParseInteger(stamp, INT32_MIN, INT32_MAX)) return why = "missing or invalid stamp", false;
+    if (q.Get("sign") != SignatureOf(pid, stamp, values)) return why = "invalid signature", false;
+    return true;
+}
+
+int CreditScoreOf(const std::string& level) {
+    const auto& levels = CreditLevels();
+    for (int i = 0; i < 20; ++i)
+        if (levels[i] == level) return i + 1;
+    return 0;
+}
+
+std::vector<std::string> SplitWords(const std::string& keyword) {
+    // Words are separated by ASCII spaces or the ideographic space.
+    std::string s = keyword;
+    for (size_t at; (at = s.find("\xE3\x80\x80")) != std::string::npos;) s.replace(at, 3, " ");
+    std::vector<std::string> words;
+    std::istringstream in(s);
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+void Reply(httplib::Response& res, const std::string& body, const char* type) {
+    res.set_content(body, type);
+}
+
+}  // namespace
+
+std::string XmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default:
+                // Control characters other than tab and line ends are not allowed in XML.
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string ErrorDocument(int code, const std::string& message) {
+    return std::string(kXmlHead) + "<error_response><code>" + std::to_string(code) + "</code><msg>" +
+           XmlEscape(message) + "</msg></error_response>\n";
+}
+
+ProxyServer::ProxyServer(ProxyOptions options)
+    : FOptions(std::move(options)), FCatalogue(FOptions.items, FOptions.seed) {
+    Routes();
+}
+
+ProxyServer::~ProxyServer() { Stop(); }
+
+std::string ProxyServer::BaseUrl() const {
+    return "http://" + FOptions.host + ":" + std::to_string(FPort) + "/";
+}
+
+int ProxyServer::Count(const std::string& endpoint) const {
+    std::lock_guard lock(FMutex);
+    auto it = FCounts.find(endpoint);
+    return it == FCounts.end() ? 0 : it->second;
+}
+
+void ProxyServer::Counted(const std::string& endpoint) {
+    std::lock_guard lock(FMutex);
+    ++FCounts[endpoint];
+}
+
+std::string ProxyServer::PublicBase(const httplib::Request& req) const {
+    // Links in replies point back at the address the client used, when that looks like a
+    // host name; anything odd in the header falls back to the bound address.
+    std::string host = req.get_header_value("Host");
+    bool plain = !host.empty() && host.size() < 256;
+    for (char c : host)
+        plain &= (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    return plain ? "http://" + host + "/" : BaseUrl();
+}
+
+bool ProxyServer::Bind(std::string& error) {
+    // The library's default adds SO_REUSEPORT, which lets a second server share a port that is
+    // already in use without a word; only SO_REUSEADDR here, so a taken port is an error.
+    FServer.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    FServer.set_tcp_nodelay(true);
+    FServer.set_keep_alive_max_count(1000);
+    FServer.set_keep_alive_timeout(2);
+    FServer.set_read_timeout(10);
+    FServer.set_payload_max_length(64 * 1024);
+    if (FOptions.port == 0)
+        FPort = FServer.bind_to_any_port(FOptions.host);
+    else
+        FPort = FServer.bind_to_port(FOptions.host, FOptions.port) ? FOptions.port : -1;
+    if (FPort <= 0) {
+        error = "cannot listen on " + FOptions.host + ":" + std::to_string(FOptions.port) +
+                " (address in use or not available)";
+        return false;
+    }
+    return true;
+}
+
+bool ProxyServer::Start(std::string& error) {
+    if (!Bind(error)) return false;
+    FThread = std::thread([this] { FServer.listen_after_bind(); });
+    while (!FServer.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+void ProxyServer::Serve() { FServer.listen_after_bind(); }
+
+void ProxyServer::Stop() {
+    FServer.stop();
+    if (FThread.joinable()) FThread.join();
+}
+
+void ProxyServer::Routes() {
+    if (FOptions.accessLog)
+        FServer.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+            std::string line = req.remote_addr + " " + req.method + " " + req.target + " " +
+                               std::to_string(res.status) + " " + std::to_string(res.body.size()) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fflush(stdout);
+        });
+    FServer.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        res.status = 500;
+        res.set_content(ErrorDocument(500, "internal error"), "text/xml; charset=utf-8");
+    });
+
+    FServer.Get("/taobao/tbk_items.php", [this](const auto& req, auto& res) {
+        Counted("items");
+        HandleItems(req, res);
+    });
+    FServer.Get("/taobao/tb_itemcats.php", [this](const auto& req, auto& res) {
+        Counted("itemcats");
+        HandleItemcats(req, res);
+    });
+    FServer.Get("/taobao/IV/ok.php", [this](const auto& req, auto& res) {
+        Counted("softinfo");
+        HandleSoftInfo(req, res);
+    });
+    FServer.Get("/taobao/IV/count.html", [this](const auto&, auto& res) {
+        Counted("count");
+        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>count</title></head>"
+                   "<body>" + std::to_string(Count("count")) + "</body></html>",
+              "text/html; charset=utf-8");
+    });
+    FServer.Get("/stats", [this](const auto&, auto& res) {
+        std::lock_guard lock(FMutex);
+        std::string json = "{";
+        for (const auto& [name, n] : FCounts) json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + std::to_string(n);
+        Reply(res, json + "}\n", "application/json");
+    });
+    FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)", [this](const httplib::Request& req, auto& res) {
+        Counted("pictures");
+        Reply(res, ItemPictureSvg(std::stoll(req.matches[1]), req.matches[2] == "sum" ? 80 : 160), "image/svg+xml");
+    });
+    FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))", [this](const httplib::Request& req, auto& res) {
+        Counted("credit");
+        int level = CreditLevelOfFile(req.matches[1]);
+        if (!level) {
+            res.status = 404;
+            return;
+        }
+        Reply(res, CreditPictureSvg(level), "image/svg+xml");
+    });
+    FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
+        Counted("item");
+        int64_t id = std::stoll(req.matches[1]);
+        const auto& items = FCatalogue.Items();
+        int64_t index = id - (items.empty() ? 0 : items.front().num_iid);
+        if (index < 0 || index >= static_cast<int64_t>(items.size())) {
+            res.status = 404;
+            return;
+        }
+        const Item& it = items[index];
+        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(it.title) +
+                       "</title></head><body><h1>" + XmlEscape(it.title) + "</h1><p>￥" + Money(it.priceCents) +
+                       "</p><p>" + XmlEscape(it.nick) + " · " + XmlEscape(it.location) +
+                       "</p><img src=\"/pic/" + std::to_string(id) + ".jpg_160x160.jpg\"></body></html>",
+              "text/html; charset=utf-8");
+    });
+    FServer.Get(R"(/shop/(\d{1,9}))", [this](const httplib::Request& req, auto& res) {
+        Counted("shop");
+        int seller = std::stoi(req.matches[1]);
+        std::string list;
+        std::string nick;
+        for (const Item& it : FCatalogue.Items())
+            if (it.sellerId == seller) {
+                nick = it.nick;
+                list += "<li><a href=\"/item/" + std::to_string(it.num_iid) + "\">" + XmlEscape(it.title) + "</a></li>";
+            }
+        if (nick.empty()) {
+            res.status = 404;
+            return;
+        }
+        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(nick) +
+                       "</title></head><body><h1>" + XmlEscape(nick) + "</h1><ul>" + list + "</ul></body></html>",
+              "text/html; charset=utf-8");
+    });
+    if (!FOptions.updatePackage.empty()) {
+        std::ifstream in(FOptions.updatePackage, std::ios::binary);
+        auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        FServer.Get("/update/" + FOptions.updateName + ".zip", [this, package](const auto&, auto& res) {
+            Counted("update");
+            Reply(res, *package, "application/zip");
+        });
+    }
+}
+
+void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& res) {
+    auto refuse = [&res](int code, const std::string& why) {
+        Reply(res, ErrorDocument(code, why), "text/xml; charset=utf-8");
+    };
+    size_t mark = req.target.find('?');
+    RawQuery q;
+    if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
+        return refuse(40, "malformed query");
+    std::vector<std::string> fields;
+    if (!ParseFields(q.Get("fields"), kItemFieldNames, fields)) return refuse(41, "missing or invalid fields");
+
+    // The signed values, in the order the client concatenates them.
+    static const char* const kSigned[] = {"cid", "area", "sort", "keyword", "page_no", "auto_send",
+                                          "end_price", "guarantee", "end_credit", "start_price",
+                                          "start_credit", "end_commissionNum", "end_commissionRate",
+                                          "start_commissionNum", "start_commissionRate"};
+    std::string values;
+    for (const char* name : kSigned) values += q.Get(name);
+    std::string why;
+    if (!CheckSignature(q, values, why)) return refuse(25, why);
+
+    ItemQuery query;
+    if (q.Has("cid")) {
+        auto cid = ParseInteger(q.Get("cid"), 0, INT32_MAX);
+        if (!cid) return refuse(42, "invalid cid");
+        query.cid = static_cast<int>(*cid);
+        // A category that does not exist matches nothing rather than everything.
+        if (query.cid && !FCatalogue.Find(query.cid)) query.cid = -1;
+    }
+    const std::string& keyword = q.Get("keyword");
+    if (!IsValidUtf8(keyword) || keyword.size() > 200) return refuse(43, "invalid keyword");
+    query.words = SplitWords(keyword);
+    const std::string& area = q.Get("area");
+    if (!IsValidUtf8(area) || area.size() > 2000) return refuse(44, "invalid area");
+    for (size_t start = 0; start < area.size();) {
+        size_t end = std::min(area.find(',', start), area.size());
+        if (end > start) query.areas.push_back(area.substr(start, end - start));
+        start = end + 1;
+    }
+    for (auto [name, bound] : {std::pair{"start_price", &query.minCents}, std::pair{"end_price", &query.maxCents}}) {
+        if (!q.Has(name)) continue;
+        auto cents = ParsePriceCents(q.Get(name));
+        if (!cents) return refuse(45, std::string("invalid ") + name);
+        *bound = *cents;
+    }
+    for (auto [name, bound] : {std::pair{"start_credit", &query.minCredit}, std::pair{"end_credit", &query.maxCredit}}) {
+        if (!q.Has(name)) continue;
+        int score = CreditScoreOf(q.Get(name));
+        if (!score) return refuse(46, std::string("invalid ") + name);
+        *bound = score;
+    }
+    if (query.minCredit > query.maxCredit) std::swap(query.minCredit, query.maxCredit);
+    query.guaranteeOnly = q.Get("guarantee") == "true";
+    if (q.Has("sort")) {
+        const auto& keys = SortKeys();
+        auto at = std::find(keys.begin(), keys.end(), q.Get("sort"));
+        if (at == keys.end()) return refuse(47, "invalid sort");
+        query.sort = static_cast<ItemQuery::Sort>(at - keys.begin());
+    }
+    if (q.Has("page_no")) {
+        auto page = ParseInteger(q.Get("page_no"), 1, 1000000000);
+        if (!page) return refuse(48, "invalid page_no");
+        query.page = *page;
+    }
+
+    ItemPage page = SearchItems(FCatalogue, query);
+    std::string base = PublicBase(req);
+    std::string xml = std::string(kXmlHead) + "<tbk_items_get_response><total_results>" +
+                      std::to_string(page.total) + "</total_results><taobaoke_items>";
+    for (const Item* it : page.items) {
+        xml += "<taobaoke_item>";
+        for (const std::string& f : fields) {
+            std::string v;
+            std::string id = std::to_string(it->num_iid);
+            if (f == "nick") v = it->nick;
+            else if (f == "title") v = HighlightTitle(it->title, query.words);
+            else if (f == "price") v = Money(it->priceCents);
+            else if (f == "pic_url") v = base + "pic/" + id + ".jpg";
+            else if (f == "num_iid") v = id;
+            else if (f == "click_url") v = base + "item/" + id;
+            else if (f == "commission") v = Money(int64_t{it->priceCents} * it->commissionRateBp / 10000);
+            else if (f == "commission_num") v = std::to_string(it->commissionNum);
+            else if (f == "commission_rate") v = Money(it->commissionRateBp);
+            else if (f == "commission_volume") v = Money(it->commissionVolumeCents);
+            else if (f == "shop_click_url") v = base + "shop/" + std::to_string(it->sellerId);
+            else if (f == "seller_credit_score") v = std::to_string(it->credit);
+            else if (f == "item_location") v = it->location;
+            else if (f == "volume") v = std::to_string(it->volume);
+            xml += "<" + f + ">" + XmlEscape(v) + "</" + f + ">";
+        }
+        xml += "</taobaoke_item>";
+    }
+    xml += "</taobaoke_items></tbk_items_get_response>\n";
+    Reply(res, xml, "text/xml; charset=utf-8");
+}
+
+void ProxyServer::HandleItemcats(const httplib::Request& req, httplib::Response& res) {
+    auto refuse = [&res](int code, const std::string& why) {
+        Reply(res, ErrorDocument(code, why), "text/xml; charset=utf-8");
+    };
+    size_t mark = req.target.find('?');
+    RawQuery q;
+    if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
+        return refuse(40, "malformed query");
+    std::vector<std::string> fields;
+    if (!ParseFields(q.Get("fields"), kItemcatFieldNames, fields)) return refuse(41, "missing or invalid fields");
+    std::string why;
+    if (!CheckSignature(q, q.Get("cids") + q.Get("parent_cid"), why)) return refuse(25, why);
+
+    std::vector<const Category*> cats;
+    if (q.Has("cids")) {
+        const std::string& cids = q.Get("cids");
+        for (size_t start = 0; start <= cids.size() && cats.size() < 200;) {
+            size_t end = std::min(cids.find(',', start), cids.size());
+            auto cid = ParseInteger(std::string_view(cids).substr(start, end - start), 1, INT32_MAX);
+            if (!cid) return refuse(42, "invalid cids");
+            if (const Category* c = FCatalogue.Find(static_cast<int>(*cid))) cats.push_back(c);
+            start = end + 1;
+        }
+    } else if (q.Has("parent_cid")) {
+        auto parent = ParseInteger(q.Get("parent_cid"), 0, INT32_MAX);
+        if (!parent) return refuse(42, "invalid parent_cid");
+        cats = FCatalogue.Children(static_cast<int>(*parent));
+    } else {
+        return refuse(41, "missing parent_cid or cids");
+    }
+    std::string xml = std::string(kXmlHead) + "<itemcats_get_response><item_cats>";
+    for (const Category* c : cats) {
+        xml += "<item_cat>";
+        for (const std::string& f : fields) {
+            std::string v;
+            if (f == "cid") v = std::to_string(c->cid);
+            else if (f == "name") v = c->name;
+            else if (f == "status") v = "normal";
+            else if (f == "is_parent") v = c->children.empty() ? "false" : "true";
+            else if (f == "sort_order") v = std::to_string(c->sort_order);
+            else if (f == "parent_cid") v = std::to_string(c->parent_cid);
+            xml += "<" + f + ">" + XmlEscape(v) + "</" + f + ">";
+        }
+        xml += "</item_cat>";
+    }
+    xml += "</item_cats></itemcats_get_response>\n";
+    Reply(res, xml, "text/xml; charset=utf-8");
+}
+
+void ProxyServer::HandleSoftInfo(const httplib::Request& req, httplib::Response& res) {
+    if (!req.has_param("pid") || req.get_param_value("pid").empty()) {
+        Reply(res, "error", "text/plain; charset=utf-8");
+        return;
+    }
+    std::string base = PublicBase(req);
+    // Values are read by their line, not by their key: name, notes, package name, version,
+    // package address, release date.
+    std::string text = "[Quellot]\r\n"
+                       "product=Quellot\r\n"
+                       "notes=淘宝客商品搜索客户端\r\n"
+                       "update_name=" + FOptions.updateName + "\r\n"
+                       "version=" + FOptions.offerVersion + "\r\n"
+                       "update_url=" + base + "update/" + FOptions.updateName + ".zip\r\n"
+                       "released=2026-12-10\r\n";
+    Reply(res, text, "text/plain; charset=utf-8");
+}

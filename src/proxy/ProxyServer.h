@@ -1,0 +1,66 @@
+#pragma once
+// quellot-proxy as a library: the HTTP endpoints over a generated catalogue. Tests run it
+// in-process on an ephemeral port; the program wraps it with flags.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "Catalogue.h"
+
+struct ProxyOptions {
+    std::string host = "127.0.0.1";
+    int port = 17878;  // 0: any free port
+    int items = 20000;
+    uint32_t seed = 1;
+    std::string offerVersion = "v2.0";
+    std::string updatePackage;  // a file to serve as the update package; empty: none
+    std::string updateName = "Quellot";
+    bool accessLog = true;
+};
+
+class ProxyServer {
+public:
+    explicit ProxyServer(ProxyOptions options);
+    ~ProxyServer();
+
+    // Binds and serves on a thread of its own; false (with the reason) when the port is taken.
+    bool Start(std::string& error);
+    // Or the two steps on the calling thread: Bind, then Serve until Stop.
+    bool Bind(std::string& error);
+    void Serve();
+    void Stop();
+
+    int Port() const { return FPort; }
+    std::string BaseUrl() const;
+    const Catalogue& Items() const { return FCatalogue; }
+    // Requests answered per endpoint name ("items", "itemcats", "softinfo", "count", ...).
+    int Count(const std::string& endpoint) const;
+
+private:
+    void Routes();
+    void Counted(const std::string& endpoint);
+    std::string PublicBase(const httplib::Request& req) const;
+
+    void HandleItems(const httplib::Request& req, httplib::Response& res);
+    void HandleItemcats(const httplib::Request& req, httplib::Response& res);
+    void HandleSoftInfo(const httplib::Request& req, httplib::Response& res);
+
+    ProxyOptions FOptions;
+    Catalogue FCatalogue;
+    httplib::Server FServer;
+    std::thread FThread;
+    int FPort = 0;
+    mutable std::mutex FMutex;
+    std::map<std::string, int> FCounts;
+};
+
+// The XML error document every refused request gets: it has no total_results, so the client
+// treats it as a failed search.
+std::string ErrorDocument(int code, const std::string& message);
+std::string XmlEscape(const std::string& text);
