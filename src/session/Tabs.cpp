@@ -1,0 +1,97 @@
+#include "Tabs.h"
+
+#include <algorithm>
+
+namespace {
+// The fields a tab keeps of each item; the others are never shown.
+Text Tbk_Items_Info::* const kShownFields[] = {
+    &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
+    &Tbk_Items_Info::price,          &Tbk_Items_Info::pic_url,
+    &Tbk_Items_Info::click_url,      &Tbk_Items_Info::shop_click_url,
+    &Tbk_Items_Info::seller_credit_score, &Tbk_Items_Info::item_location,
+    &Tbk_Items_Info::volume,
+};
+}  // namespace
+
+Criteria CriteriaOf(const TAB& t, const Text& nodeCaption) {
+    Criteria c;
+    c.Keyword = t.Keyword;
+    c.NodeCaption = nodeCaption;
+    c.StartPrice = t.StartPrice;
+    c.EndPrice = t.EndPrice;
+    c.SortIndex = t.SortIndex;
+    c.StartCreditIndex = t.StartCreditIndex;
+    c.EndCreditIndex = t.EndCreditIndex;
+    c.AreaIndex = t.AreaIndex;
+    c.Guarantee = t.Guarantee;
+    c.ViewIndex = t.ViewIndex;
+    c.Node = t.Node;
+    return c;
+}
+
+int PageCountOf(const Text& total) {
+    if (total.empty() || total.find_first_not_of("0123456789") != Text::npos) return 0;
+    if (total.size() > 18) return kMaxPageCount;  // beyond any count, but still a count
+    return static_cast<int>(std::min<int64_t>(std::stoll(total) / kTabItems, kMaxPageCount));
+}
+
+void CopyResults(TAB& tab, const ATbk_Items_Info& results) {
+    for (Tbk_Items_Info& item : tab.Items)
+        for (Text Tbk_Items_Info::* f : kShownFields) (item.*f).clear();
+    tab.PageCount = PageCountOf(results[0].total_results);
+    for (int i = 0; i < kTabItems && !results[i].title.empty(); ++i)
+        for (Text Tbk_Items_Info::* f : kShownFields) tab.Items[i].*f = results[i].*f;
+}
+
+void TabList::SetActive(int index) {
+    if (index >= 0 && index < Count()) FActive = index;
+}
+
+bool TabList::FindTab(const Text& key, int& index) const {
+    index = 0;
+    for (int i = 0; i < Count(); ++i)
+        if (FTabs[i]->Key == key) {
+            index = i;
+            return true;
+        }
+    return false;
+}
+
+Text TabList::CaptionFor(const Criteria& c) { return c.Keyword.empty() ? c.NodeCaption : c.Keyword; }
+
+int TabList::OpenTab(const Criteria& c, const Text& key, int pageNo, const ATbk_Items_Info& results) {
+    auto t = std::make_unique<TAB>();
+    t->PageNo = pageNo;
+    t->Key = key;
+    t->Node = c.Node;
+    t->Keyword = c.Keyword;
+    t->StartPrice = c.StartPrice;
+    t->EndPrice = c.EndPrice;
+    t->SortIndex = c.SortIndex;
+    t->StartCreditIndex = c.StartCreditIndex;
+    t->EndCreditIndex = c.EndCreditIndex;
+    t->ViewIndex = c.ViewIndex;
+    t->AreaIndex = c.AreaIndex;
+    t->Guarantee = c.Guarantee;
+    CopyResults(*t, results);
+    FTabs.push_back(std::move(t));
+    FActive = Count() - 1;
+    return FActive;
+}
+
+bool TabList::StorePage(const Text& key, int pageNo, const ATbk_Items_Info& results) {
+    TAB* t = ActiveTab();
+    if (!t) return false;
+    t->Key = key;
+    t->PageNo = pageNo;
+    CopyResults(*t, results);
+    return true;
+}
+
+bool TabList::Close(int index) {
+    if (!CanClose(index)) return false;
+    int neighbour = NeighbourOf(index);
+    FTabs.erase(FTabs.begin() + index);
+    FActive = neighbour > index ? neighbour - 1 : neighbour;
+    return true;
+}
