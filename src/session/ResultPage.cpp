@@ -116,14 +116,17 @@ Text BuildPage(const TAB& tab) { return tab.ViewIndex == 0 ? BuildListPage(tab) 
 std::string HtmlStream(const Text& html) {
     std::string out;
     out.reserve(html.size() + 64);
-    size_t i = 0, n = html.size();
-    while (i < n) {
-        size_t end = html.find_first_of("\r\n", i);
-        if (end == Text::npos) end = n;
-        out.append(html, i, end - i);
+    size_t n = html.size();
+    for (size_t i = 0; i < n; ++i) {
+        char c = html[i];
+        if (c != '\r' && c != '\n') {
+            out += c;
+            continue;
+        }
         out += "\r\n";
-        if (end < n && html[end] == '\r' && end + 1 < n && html[end + 1] == '\n') ++end;
-        i = end + 1;
+        if (c == '\r' && i + 1 < n && html[i + 1] == '\n') ++i;
     }
+    // The last line gets its line end too, unless the text already ended with one.
+    if (n > 0 && html[n - 1] != '\r' && html[n - 1] != '\n') out += "\r\n";
     return out;
 }
