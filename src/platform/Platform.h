@@ -1,0 +1,31 @@
+#pragma once
+// What the program needs from the operating system: starting programs, opening addresses in
+// the user's browser, the temporary and program directories. One POSIX implementation here;
+// a Windows one would sit beside it.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Starts a program without waiting for it; false when it could not be started.
+bool StartDetached(const std::string& program, const std::vector<std::string>& args);
+// The first of the names found on the search path, or empty.
+std::string FindProgram(const std::vector<std::string>& names);
+
+// Opens an address in the user's default browser. Tests replace the opener.
+void OpenUrl(const std::string& url);
+void SetUrlOpener(std::function<void(const std::string&)> opener);
+
+// The quick-launch programs: a calculator and a web browser, the first one found on this
+// system; nothing happens when there is none.
+void StartCalculator();
+void StartWebBrowser();
+
+// With a trailing separator.
+std::string TempDirectory();
+std::string ProgramDirectory();
+std::string ProgramPath();
+
+}  // namespace platform

@@ -1,0 +1,115 @@
+#include <limits.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+
+#include "Platform.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+std::mutex gOpenerMutex;
+std::function<void(const std::string&)> gOpener;
+}  // namespace
+
+bool StartDetached(const std::string& program, const std::vector<std::string>& args) {
+    // A double fork: the program is adopted by init, so no zombie waits for us to reap it.
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return false;
+    pid_t child = fork();
+    if (child < 0) {
+        close(pipefd[0]);
+        close(pipefd[1]);
+        return false;
+    }
+    if (child == 0) {
+        close(pipefd[0]);
+        setsid();
+        pid_t pid = 0;
+        int rc = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+        char ok = rc == 0 ? 1 : 0;
+        (void)!write(pipefd[1], &ok, 1);
+        _exit(0);
+    }
+    close(pipefd[1]);
+    char ok = 0;
+    bool started = read(pipefd[0], &ok, 1) == 1 && ok == 1;
+    close(pipefd[0]);
+    waitpid(child, nullptr, 0);
+    return started;
+}
+
+std::string FindProgram(const std::vector<std::string>& names) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (const std::string& name : names) {
+        size_t start = 0;
+        while (start <= dirs.size()) {
+            size_t end = dirs.find(':', start);
+            if (end == std::string::npos) end = dirs.size();
+            std::string candidate = dirs.substr(start, end - start) + "/" + name;
+            start = end + 1;
+            if (access(candidate.c_str(), X_OK) == 0) return candidate;
+        }
+    }
+    return {};
+}
+
+void SetUrlOpener(std::function<void(const std::string&)> opener) {
+    std::lock_guard lock(gOpenerMutex);
+    gOpener = std::move(opener);
+}
+
+void OpenUrl(const std::string& url) {
+    {
+        std::lock_guard lock(gOpenerMutex);
+        if (gOpener) {
+            gOpener(url);
+            return;
+        }
+    }
+    std::string opener = FindProgram({"xdg-open", "x-www-browser", "sensible-browser"});
+    if (!opener.empty()) StartDetached(opener, {url});
+}
+
+void StartCalculator() {
+    std::string calc = FindProgram({"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"});
+    if (!calc.empty()) StartDetached(calc, {});
+}
+
+void StartWebBrowser() {
+    std::string browser = FindProgram({"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome", "epiphany"});
+    if (!browser.empty()) StartDetached(browser, {});
+}
+
+std::string TempDirectory() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = tmp && *tmp ? tmp : "/tmp";
+    if (dir.back() != '/') dir += '/';
+    return dir;
+}
+
+std::string ProgramPath() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, n) : std::string();
+}
+
+std::string ProgramDirectory() {
+    std::string path = ProgramPath();
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+}  // namespace platform
