@@ -1,0 +1,72 @@
+#include "Browser.h"
+
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+
+#include "Platform.h"
+#include "ResultPage.h"
+
+namespace {
+
+// A window the page asked for: its first navigation goes to the user's browser, then it goes.
+class ExternalWindow : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        if (url.scheme() == "http" || url.scheme() == "https") platform::OpenUrl(url.toString().toStdString());
+        deleteLater();
+        return false;
+    }
+};
+
+const char* const kHasDocument = "quellotHasDocument";
+
+}  // namespace
+
+BrowserPage::BrowserPage(QObject* parent) : QWebEnginePage(parent) {
+    settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    // The page scrolls only when the window's scroll bar says so, never by itself.
+    QWebEngineScript noScroll;
+    noScroll.setName("quellot-no-scroll");
+    noScroll.setInjectionPoint(QWebEngineScript::DocumentReady);
+    noScroll.setWorldId(QWebEngineScript::ApplicationWorld);
+    // The result pages were laid out for an engine in which a box with a width never flows
+    // under floats and percentage offsets centre a picture; these rules give the same layout
+    // here without touching the pages themselves.
+    noScroll.setSourceCode(
+        "document.documentElement.style.overflow='hidden';"
+        "if (document.body) document.body.style.overflow='hidden';"
+        "var s=document.createElement('style');"
+        "s.textContent='.div_credit{overflow:hidden}"
+        ".div_pic p,.div_pic img{position:static!important;margin:0}"
+        ".div_pic img{vertical-align:middle;max-width:100%;max-height:100%}';"
+        "(document.head||document.documentElement).appendChild(s);");
+    scripts().insert(noScroll);
+}
+
+QWebEnginePage* BrowserPage::createWindow(WebWindowType) { return new ExternalWindow(this); }
+
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (type == NavigationTypeLinkClicked && isMainFrame) {
+        if (url.scheme() == "http" || url.scheme() == "https") platform::OpenUrl(url.toString().toStdString());
+        return false;
+    }
+    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+}
+
+void NavigateBlank(QWebEngineView* browser) {
+    browser->setUrl(QUrl("about:blank"));
+    browser->setProperty(kHasDocument, true);
+}
+
+void LoadHtml(QWebEngineView* browser, const Text& html) {
+    if (!browser->property(kHasDocument).toBool()) return;
+    std::string bytes = HtmlStream(html);
+    browser->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), "text/html;charset=gb2312",
+                        QUrl("about:blank"));
+}

@@ -1,0 +1,380 @@
+#include "Unit1.h"
+
+#include <QApplication>
+#include <QCompleter>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QWheelEvent>
+#include <QWindowStateChangeEvent>
+
+#include "Browser.h"
+#include "Pictures.h"
+#include "Platform.h"
+#include "Taobaoke_Items.h"
+
+QEvent::Type MessageEvent(int message) { return static_cast<QEvent::Type>(QEvent::User + message); }
+
+namespace {
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+QString FromGbk(const Text& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
+
+QPushButton* LabelButton(QWidget* parent, const char* caption, int width) {
+    auto* b = new QPushButton(Q(caption), parent);
+    b->setProperty("class", "LabelButton");
+    b->setFlat(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setCursor(Qt::PointingHandCursor);
+    b->setFixedSize(width, 19);
+    b->setEnabled(false);
+    return b;
+}
+
+QLabel* PictureButton(QWidget* parent, const QPixmap& picture, QRect at) {
+    auto* l = new QLabel(parent);
+    l->setPixmap(picture);
+    l->setGeometry(at);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setCursor(Qt::PointingHandCursor);
+    return l;
+}
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    setObjectName("TForm1");
+    setWindowTitle("Form1");
+    // Minimise and close, no maximise; the client area has a fixed size.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(944, 673);
+    move(277, 41);
+    BuildControls();
+    BindEvents();
+    NothingFoundBox = [this] {
+        QMessageBox box(QMessageBox::Question, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"), QMessageBox::Ok, this);
+        box.adjustSize();
+        if (QScreen* s = QGuiApplication::primaryScreen())
+            box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
+        box.exec();
+    };
+}
+
+TForm1::~TForm1() {
+    // No worker may outlive the window: cancel its transfer, then wait for it to return.
+    Taobaoke_Items1.Http().Cancel();
+    if (FWorker.joinable()) FWorker.join();
+    qApp->removeEventFilter(this);
+}
+
+void TForm1::BuildControls() {
+    // Left column: one notebook page holding the category tree.
+    bsSkinNotebook1 = new QWidget(this);
+    bsSkinNotebook1->setObjectName("bsSkinNotebook1");
+    bsSkinNotebook1->setGeometry(3, 3, 263, 667);
+    auto* page = new QLabel(Q("商品类目"), bsSkinNotebook1);
+    page->setObjectName("NotebookPage");
+    page->setAlignment(Qt::AlignCenter);
+    page->setGeometry(6, 6, 80, 24);
+    bsSkinTreeView1 = new QTreeWidget(bsSkinNotebook1);
+    bsSkinTreeView1->setGeometry(6, 36, 251, 625);
+    bsSkinTreeView1->setHeaderHidden(true);
+    bsSkinTreeView1->setIndentation(19);
+    bsSkinTreeView1->setRootIsDecorated(true);
+    bsSkinTreeView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    bsSkinTreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    bsSkinTreeView1->setIconSize(QSize(16, 16));
+    bsSkinTreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    bsSkinTreeView1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    auto* panel1 = new QWidget(this);
+    panel1->setGeometry(269, 3, 672, 667);
+    bsSkinPanel1 = new QWidget(panel1);
+    bsSkinPanel1->setObjectName("bsSkinPanel1");
+    bsSkinPanel1->setAttribute(Qt::WA_StyledBackground);
+    bsSkinPanel1->setGeometry(0, 0, 672, 59);
+    BuildCriteriaBar(bsSkinPanel1);
+
+    bsSkinTabControl1 = new QTabBar(panel1);
+    bsSkinTabControl1->setGeometry(0, 61, 672, 22);
+    bsSkinTabControl1->setTabsClosable(true);
+    bsSkinTabControl1->setExpanding(false);
+    bsSkinTabControl1->setDrawBase(false);
+    bsSkinTabControl1->setElideMode(Qt::ElideRight);
+    bsSkinTabControl1->setFocusPolicy(Qt::NoFocus);
+    bsSkinTabControl1->setUsesScrollButtons(true);
+    web = new QWebEngineView(panel1);
+    web->setPage(new BrowserPage(web));
+    web->setGeometry(0, 83, 651, 561);
+    web->setContextMenuPolicy(Qt::NoContextMenu);
+    ScrollBar = new TMyScrollBar(panel1);
+    ScrollBar->setGeometry(653, 83, 19, 561);
+    ScrollBar->m_web = web;
+
+    auto* panel7 = new QWidget(panel1);
+    panel7->setObjectName("Panel7");
+    panel7->setGeometry(0, 646, 672, 21);
+    BuildPager(panel7);
+
+    Button1 = new QPushButton("Button1", this);
+    Button1->setGeometry(8, 60, 0, 0);
+    Button1->setFocusPolicy(Qt::NoFocus);
+    webCount = new QWebEngineView(this);
+    webCount->setGeometry(2, -100, 0, 0);
+    webCount->hide();
+
+    bsSkinPopupMenu2 = new QMenu(this);
+    // Shortcut texts are shown only; no key is bound to them.
+    N2 = bsSkinPopupMenu2->addAction(Q("还原\tCtrl+R"));
+    N3 = bsSkinPopupMenu2->addAction(Q("最小化\tCtrl+N"));
+    bsSkinPopupMenu2->addSeparator();
+    N4 = bsSkinPopupMenu2->addAction(Q("关闭\tCtrl+C"));
+    N2->setEnabled(false);
+}
+
+void TForm1::BuildCriteriaBar(QWidget* bar) {
+    bsSkinStdLabel1 = new QLabel(Q("关键字："), bar);
+    bsSkinStdLabel1->move(21, 10);
+    bsSkinComboBox1 = new QComboBox(bar);
+    bsSkinComboBox1->setGeometry(68, 6, 133, 20);
+    bsSkinComboBox1->setEditable(true);
+    bsSkinComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    bsSkinComboBox1->completer()->setCompletionMode(QCompleter::InlineCompletion);
+    bsSkinComboBox1->completer()->setCaseSensitivity(Qt::CaseSensitive);
+
+    const QVector<QPixmap> sorts = pictures::SortPictures();
+    bsSkinComboBoxEx3 = new QComboBox(bar);
+    bsSkinComboBoxEx3->setGeometry(204, 6, 133, 20);
+    bsSkinComboBoxEx3->setIconSize(QSize(103, 14));
+    for (int i = 0; i < sorts.size(); ++i) bsSkinComboBoxEx3->addItem(QIcon(sorts[i]), QString(i + 1, ' '));
+    bsSkinComboBoxEx3->setCurrentIndex(-1);
+
+    bsSkinStdLabel2 = new QLabel(Q("价格："), bar);
+    bsSkinStdLabel2->move(345, 10);
+    bsSkinSpinEdit1 = new QSpinBox(bar);
+    bsSkinSpinEdit1->setGeometry(380, 6, 81, 20);
+    bsSkinSpinEdit1->setRange(0, 999999999);
+    bsSkinSpinEdit1->setValue(0);
+    bsSkinSpinEdit2 = new QSpinBox(bar);
+    bsSkinSpinEdit2->setGeometry(464, 6, 81, 20);
+    bsSkinSpinEdit2->setRange(0, 999999999);
+    bsSkinSpinEdit2->setValue(999999999);
+    bsSkinCheckRadioBox1 = new QCheckBox(Q("消保"), bar);
+    bsSkinCheckRadioBox1->setGeometry(550, 9, 52, 16);
+    bsSkinLinkImage1 = PictureButton(bar, pictures::SearchButton(), QRect(608, 12, 57, 31));
+
+    bsSkinStdLabel3 = new QLabel(Q("信用区间："), bar);
+    bsSkinStdLabel3->move(9, 36);
+    const QVector<QPixmap> credits = pictures::CreditPictures();
+    bsSkinComboBoxEx1 = new QComboBox(bar);
+    bsSkinComboBoxEx2 = new QComboBox(bar);
+    bsSkinComboBoxEx1->setGeometry(68, 31, 133, 20);
+    bsSkinComboBoxEx2->setGeometry(204, 31, 133, 20);
+    for (QComboBox* box : {bsSkinComboBoxEx1, bsSkinComboBoxEx2}) {
+        box->setIconSize(QSize(88, 22));
+        for (const QPixmap& p : credits) box->addItem(QIcon(p), QString());
+        box->setCurrentIndex(-1);
+    }
+    bsSkinStdLabel4 = new QLabel(Q("所在："), bar);
+    bsSkinStdLabel4->move(345, 35);
+    bsSkinComboBox3 = new QComboBox(bar);
+    bsSkinComboBox3->setGeometry(380, 31, 81, 20);
+    for (const Text& name : RegionNames()) bsSkinComboBox3->addItem(FromGbk(name));
+    bsSkinComboBox3->setMaxVisibleItems(20);
+    bsSkinComboBox3->setCurrentIndex(0);
+    bsSkinComboBox4 = new QComboBox(bar);
+    bsSkinComboBox4->setGeometry(464, 31, 81, 20);
+    bsSkinComboBox4->addItems({Q("列表显示"), Q("大图显示")});
+    bsSkinComboBox4->setCurrentIndex(0);
+    Image1 = PictureButton(bar, pictures::Calculator(), QRect(550, 28, 25, 25));
+    Image2 = PictureButton(bar, pictures::WebBrowser(), QRect(577, 28, 25, 25));
+    Image2->setToolTip(Q("打开浏览器"));
+
+    // Keyboard order within the bar.
+    QWidget* order[] = {bsSkinComboBox1, bsSkinSpinEdit1,   bsSkinSpinEdit2, bsSkinComboBoxEx3,   bsSkinComboBoxEx1,
+                        bsSkinComboBoxEx2, bsSkinComboBox3, bsSkinCheckRadioBox1, bsSkinComboBox4};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void TForm1::BuildPager(QWidget* bar) {
+    IndexBut = LabelButton(bar, "首页", 32);
+    BackBut = LabelButton(bar, "上页", 36);
+    ComboBoxPage = new QComboBox(bar);
+    ComboBoxPage->setFixedSize(40, 19);
+    ComboBoxPage->setMaxVisibleItems(12);
+    ComboBoxPage->setEnabled(false);
+    NextBut = LabelButton(bar, "下页", 36);
+    TailBut = LabelButton(bar, "尾页", 32);
+    int x = bar->width() - 4;
+    for (QWidget* w : std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut, IndexBut}) {
+        x -= w->width();
+        w->move(x, 1);
+        x -= 2;
+    }
+}
+
+void TForm1::BindEvents() {
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(IndexBut, &QPushButton::clicked, this, &TForm1::IndexButClick);
+    connect(BackBut, &QPushButton::clicked, this, &TForm1::BackButClick);
+    connect(NextBut, &QPushButton::clicked, this, &TForm1::NextButClick);
+    connect(TailBut, &QPushButton::clicked, this, &TForm1::TailButClick);
+    connect(ComboBoxPage, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxPageChange);
+    connect(bsSkinComboBoxEx3, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBoxEx3Change);
+    connect(bsSkinComboBox4, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBox4Change);
+    connect(bsSkinTabControl1, &QTabBar::currentChanged, this, &TForm1::bsSkinTabControl1Change);
+    connect(bsSkinTabControl1, &QTabBar::tabCloseRequested, this, &TForm1::CloseTabAt);
+    connect(bsSkinTreeView1, &QTreeWidget::currentItemChanged, this, [this] { bsSkinTreeView1Change(); });
+    connect(ScrollBar, &TMyScrollBar::MouseEntered, this, [this] { ScrollBar->m_web->setFocus(); });
+    connect(N2, &QAction::triggered, this, &TForm1::N2Click);
+    connect(N3, &QAction::triggered, this, &TForm1::N3Click);
+    connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    // One application-wide filter sees every event first, the way the message filter sees
+    // every queued message.
+    qApp->installEventFilter(this);
+}
+
+bool TForm1::InsideBrowser(QObject* target) const {
+    auto* w = qobject_cast<QWidget*>(target);
+    return w && w != web && web->isAncestorOf(w);
+}
+
+bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
+    switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            // Alt combinations are system keys and pass, as F10 does.
+            if (static_cast<QKeyEvent*>(e)->modifiers() & Qt::AltModifier) return false;
+            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_F10) return false;
+            return InsideBrowser(target);
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return static_cast<QMouseEvent*>(e)->button() == Qt::RightButton && InsideBrowser(target);
+        case QEvent::ContextMenu:
+            return InsideBrowser(target);
+        case QEvent::Wheel:
+            if (InsideBrowser(target)) {
+                // One step per wheel message, whatever its size; the page sees it too.
+                if (static_cast<QWheelEvent*>(e)->angleDelta().y() > 0)
+                    ScrollBar->WheelUp();
+                else
+                    ScrollBar->WheelDown();
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool TForm1::PressEffect(QObject* target, QEvent* e) {
+    QLabel* picture = target == bsSkinLinkImage1 ? bsSkinLinkImage1
+                      : target == Image1         ? Image1
+                      : target == Image2         ? Image2
+                                                 : nullptr;
+    if (!picture || !picture->isEnabled()) return false;
+    if (e->type() == QEvent::MouseButtonPress) {
+        picture->move(picture->x() + 1, picture->y() + 1);
+        return true;
+    }
+    if (e->type() == QEvent::MouseButtonRelease) {
+        picture->move(picture->x() - 1, picture->y() - 1);
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::LeftButton && picture->rect().contains(m->position().toPoint())) {
+            if (picture == bsSkinLinkImage1) bsSkinLinkImage1Click();
+            if (picture == Image1) Image1Click();
+            if (picture == Image2) Image2Click();
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (ApplicationEvents1Message(watched, e)) return true;
+    if (PressEffect(watched, e)) return true;
+    if (e->type() == QEvent::KeyPress && isAncestorOf(qobject_cast<QWidget*>(watched)) &&
+        bsSkinPanel1->isAncestorOf(qobject_cast<QWidget*>(watched))) {
+        auto* k = static_cast<QKeyEvent*>(e);
+        // Enter in a criteria control clicks the window's default button, unless a list is open.
+        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && !QApplication::activePopupWidget()) {
+            Button1->click();
+            return true;
+        }
+    }
+    if (watched == bsSkinTabControl1 && e->type() == QEvent::MouseButtonDblClick) {
+        auto* m = static_cast<QMouseEvent*>(e);
+        if (m->button() == Qt::LeftButton) {
+            FTabAtPointer = bsSkinTabControl1->tabAt(m->position().toPoint());
+            MenuItem1Click();
+            return true;
+        }
+    }
+    if (watched == bsSkinPanel1 && e->type() == QEvent::ContextMenu) {
+        // This system has no taskbar-button menu message; the bar's right click opens the menu.
+        ShowWindowMenu(static_cast<QContextMenuEvent*>(e)->globalPos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+bool TForm1::event(QEvent* e) {
+    if (e->type() == MessageEvent(WM_SEARCH_DONE)) {
+        WMSearchDone();
+        return true;
+    }
+    if (e->type() == MessageEvent(WM_SEARCH_FAILED)) {
+        WMSearchFailed();
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void TForm1::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) {
+        if (isMinimized())
+            bsBusinessSkinForm1Minimize();
+        else
+            bsBusinessSkinForm1Restore();
+    }
+}
+
+void TForm1::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    bsBusinessSkinForm1Restore();
+}
+
+void TForm1::ShowWindowMenu(const QPoint& at) {
+    FMenuPoint = at;
+    bsSkinPopupMenu2->popup(FMenuPoint);
+}
+
+void TForm1::N2Click() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+    bsBusinessSkinForm1Restore();
+}
+
+void TForm1::N3Click() {
+    showMinimized();
+    bsBusinessSkinForm1Minimize();
+}
+
+void TForm1::N4Click() { close(); }
+
+void TForm1::bsBusinessSkinForm1Minimize() {
+    N2->setEnabled(true);
+    N3->setEnabled(false);
+}
+
+void TForm1::bsBusinessSkinForm1Restore() {
+    N2->setEnabled(false);
+    N3->setEnabled(true);
+}
+
+void TForm1::Image1Click() { platform::StartCalculator(); }
+void TForm1::Image2Click() { platform::StartWebBrowser(); }

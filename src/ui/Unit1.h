@@ -1,0 +1,168 @@
+#pragma once
+// The main window: criteria bar, category tree, search tabs with the result browser, pager.
+// It is glue: the search logic lives in the session layer, the service talks in the service layer.
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <QWebEngineView>
+#include <QWidget>
+
+#include <functional>
+#include <thread>
+
+#include "Criteria.h"
+#include "MyScrollBar.h"
+#include "Pager.h"
+#include "Taobao_Itemcats.h"
+#include "Taobaoke_Items.h"
+#include "Tabs.h"
+#include "ok.h"
+
+// Private window messages, delivered as posted events of these types.
+constexpr int WM_USER = 0x400;
+constexpr int WM_SEARCH_DONE = WM_USER + 221;
+constexpr int WM_SEARCH_FAILED = WM_USER + 222;
+constexpr int WM_UPDATE_DONE = WM_USER + 31;
+constexpr int WM_UPDATE_FAILED = WM_USER + 32;
+QEvent::Type MessageEvent(int message);
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The start-up sequence; the main block runs it right after construction.
+    void FormCreate();
+
+    // Shown when a search finds nothing; tests put their own in its place.
+    std::function<void()> NothingFoundBox;
+
+    // Controls, by their form names.
+    QWidget* bsSkinPanel1;
+    QLabel* bsSkinStdLabel1;
+    QComboBox* bsSkinComboBox1;
+    QComboBox* bsSkinComboBoxEx3;
+    QLabel* bsSkinStdLabel2;
+    QSpinBox* bsSkinSpinEdit1;
+    QSpinBox* bsSkinSpinEdit2;
+    QCheckBox* bsSkinCheckRadioBox1;
+    QLabel* bsSkinLinkImage1;
+    QLabel* bsSkinStdLabel3;
+    QComboBox* bsSkinComboBoxEx1;
+    QComboBox* bsSkinComboBoxEx2;
+    QLabel* bsSkinStdLabel4;
+    QComboBox* bsSkinComboBox3;
+    QComboBox* bsSkinComboBox4;
+    QLabel* Image1;
+    QLabel* Image2;
+    QWidget* bsSkinNotebook1;
+    QTreeWidget* bsSkinTreeView1;
+    QTabBar* bsSkinTabControl1;
+    QWebEngineView* web;
+    QWebEngineView* webCount;
+    TMyScrollBar* ScrollBar;
+    QPushButton* IndexBut;
+    QPushButton* BackBut;
+    QComboBox* ComboBoxPage;
+    QPushButton* NextBut;
+    QPushButton* TailBut;
+    QPushButton* Button1;
+    QMenu* bsSkinPopupMenu2;
+    QAction* N2;
+    QAction* N3;
+    QAction* N4;
+
+    // Components.
+    TTaobaoke_Items Taobaoke_Items1;
+    TTaobao_Itemcats Taobao_Itemcats1;
+    TOK ok1;
+
+    // State a caller may look at.
+    const TabList& Tabs() const { return FTabList; }
+    int PageNo() const { return FPageNo; }
+    bool SearchIdle() const { return FSearch.Idle(); }
+    const KeywordHistory& History() const { return FHistory; }
+
+    // Searches and their steps.
+    void StartSearch();
+    void SearchPage();
+    void ShowTab(int Index);
+    void UpdatePager();
+    void SetControlsEnabled(bool Enabled);
+    void RenderPage();
+    Criteria ReadCriteria() const;
+
+    // Handlers bound to the controls.
+    void Button1Click() { StartSearch(); }
+    void bsSkinLinkImage1Click() { StartSearch(); }
+    void IndexButClick();
+    void BackButClick();
+    void NextButClick();
+    void TailButClick();
+    void ComboBoxPageChange(int index);
+    void bsSkinComboBoxEx3Change(int index);
+    void bsSkinComboBox4Change(int index);
+    void bsSkinTabControl1Change(int index);
+    void bsSkinTabControl1Close(int Index, bool& CanClose);
+    void MenuItem1Click();
+    void bsSkinTreeView1Change();
+    void N2Click();
+    void N3Click();
+    void N4Click();
+    void bsBusinessSkinForm1Minimize();
+    void bsBusinessSkinForm1Restore();
+    void Image1Click();
+    void Image2Click();
+    // Opens the window menu at a screen position.
+    void ShowWindowMenu(const QPoint& at);
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void BuildControls();
+    void BuildCriteriaBar(QWidget* bar);
+    void BuildPager(QWidget* bar);
+    void BindEvents();
+    // Application-wide: keys and right clicks never reach the page, the wheel steps the bar.
+    bool ApplicationEvents1Message(QObject* target, QEvent* e);
+    bool InsideBrowser(QObject* target) const;
+    bool PressEffect(QObject* target, QEvent* e);
+
+    void LaunchWorker();
+    void RunSearch(Criteria criteria, int pageNo);
+    void WMSearchDone();
+    void WMSearchFailed();
+    void StoreSearch();
+    void WriteCriteria(const Criteria& c);
+    void RememberKeyword(const Text& keyword);
+    void CloseTabAt(int index);
+
+    void BindScrollBar();
+    void LoadRootCategories();
+    void SetDefaultFilters();
+    void CenterWindow();
+    void ShowStartPages();
+
+    TabList FTabList;
+    KeywordHistory FHistory;
+    SearchGate FSearch;
+    std::thread FWorker;
+    ATbk_Items_Info* FResults = nullptr;
+    int FPageNo = 1;
+    bool FReuseTab = false;
+    bool FSearchOnSelect = true;
+    int FTabAtPointer = -1;
+    QPoint FMenuPoint;
+};

@@ -1,0 +1,291 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QWheelEvent>
+#include <memory>
+
+#include "LoopbackServer.h"
+#include "Platform.h"
+#include "ProxyServer.h"
+#include "Service.h"
+#include "UiSupport.h"
+#include "Unit1.h"
+
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+class MainWindow : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ProxyOptions o;
+        o.port = 0;
+        o.items = 4000;
+        o.accessLog = false;
+        gProxy = new ProxyServer(o);
+        std::string error;
+        ASSERT_TRUE(gProxy->Start(error)) << error;
+    }
+    static void TearDownTestSuite() {
+        delete gProxy;
+        gProxy = nullptr;
+    }
+
+    void SetUp() override {
+        ServiceBaseUrl = gProxy->BaseUrl();
+        platform::SetUrlOpener([this](const std::string& url) { FOpened.push_back(url); });
+        FForm = std::make_unique<TForm1>();
+        FForm->NothingFoundBox = [this] { ++FNothingFound; };
+        FForm->FormCreate();
+        FForm->show();
+        ASSERT_TRUE(WaitFor([&] { return Form().Tabs().Count() == 1 && Form().SearchIdle(); }));
+        ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天售出")); }));
+    }
+    void TearDown() override {
+        FForm.reset();
+        platform::SetUrlOpener({});
+        ServiceBaseUrl = gProxy->BaseUrl();
+    }
+
+    TForm1& Form() { return *FForm; }
+    int Searches() const { return gProxy->Count("items"); }
+    // Waits until the search started last has been handled.
+    bool Finished() {
+        return WaitFor([&] { return Form().SearchIdle() && Form().bsSkinComboBox1->isEnabled(); });
+    }
+    void SearchFor(const char* keyword) {
+        Form().bsSkinComboBox1->setEditText(Q(keyword));
+        Form().StartSearch();
+        ASSERT_TRUE(Finished());
+    }
+    QString PageText() { return Evaluate(Form().web, "document.body ? document.body.innerText : ''").toString(); }
+    int ItemsShown() { return Evaluate(Form().web, "document.querySelectorAll('[id=click_url]').length").toInt(); }
+
+    static ProxyServer* gProxy;
+    std::unique_ptr<TForm1> FForm;
+    int FNothingFound = 0;
+    std::vector<std::string> FOpened;
+};
+ProxyServer* MainWindow::gProxy = nullptr;
+
+}  // namespace
+
+TEST_F(MainWindow, StartUpSearchOpensAllCategoriesWithTheDefaults) {
+    EXPECT_EQ(Form().bsSkinTabControl1->count(), 1);
+    EXPECT_EQ(Form().bsSkinTabControl1->tabText(0), Q("所有类目"));
+    EXPECT_EQ(Form().windowTitle(), "Quellot");
+    const TAB& t = Form().Tabs().At(0);
+    EXPECT_EQ(t.StartCreditIndex, 4);
+    EXPECT_EQ(t.EndCreditIndex, 19);
+    EXPECT_EQ(t.SortIndex, 0);
+    EXPECT_EQ(t.PageNo, 1);
+    EXPECT_FALSE(t.Items[39].title.empty());
+    EXPECT_TRUE(WaitFor([&] { return ItemsShown() == 40; }));
+    EXPECT_FALSE(Form().IndexBut->isEnabled());
+    EXPECT_FALSE(Form().BackBut->isEnabled());
+    EXPECT_TRUE(Form().NextBut->isEnabled());
+    EXPECT_TRUE(Form().TailBut->isEnabled());
+    EXPECT_EQ(Form().ComboBoxPage->count(), t.PageCount);
+    EXPECT_EQ(Form().ComboBoxPage->currentIndex(), 0);
+}
+
+TEST_F(MainWindow, RepeatedSearchActivatesItsTabWithoutARequest) {
+    int before = Searches();
+    SearchFor("  手机 ");
+    EXPECT_EQ(Form().bsSkinComboBox1->currentText(), Q("手机"));  // trimmed in the box too
+    EXPECT_EQ(Form().Tabs().Count(), 2);
+    EXPECT_EQ(Form().bsSkinTabControl1->tabText(1), Q("手机"));
+    EXPECT_EQ(Searches(), before + 1);
+    EXPECT_TRUE(WaitFor([&] { return PageText().contains(Q("手机")); }));
+
+    Form().bsSkinComboBox1->setEditText("");
+    Form().StartSearch();  // the start-up search again: its tab comes back
+    EXPECT_EQ(Form().Tabs().Active(), 0);
+    EXPECT_EQ(Form().bsSkinTabControl1->currentIndex(), 0);
+    Form().bsSkinComboBox1->setEditText(Q("手机"));
+    Form().bsSkinComboBox4->setCurrentIndex(1);  // the view is not part of the key
+    Form().StartSearch();
+    EXPECT_EQ(Form().Tabs().Active(), 1);
+    Settle(200);
+    EXPECT_EQ(Searches(), before + 1);
+    EXPECT_EQ(Form().History().Entries().size(), 1u);
+    EXPECT_EQ(Form().bsSkinComboBox1->count(), 1);
+}
+
+TEST_F(MainWindow, EnterInTheKeywordBoxSearchesAndRequestsDuringASearchAreDropped) {
+    int before = Searches();
+    Form().bsSkinComboBox1->setFocus();
+    Form().bsSkinComboBox1->setEditText(Q("连衣裙"));
+    QTest::keyClick(Form().bsSkinComboBox1->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(Form().SearchIdle() && Form().bsSkinComboBox1->isEnabled());
+    EXPECT_FALSE(Form().bsSkinLinkImage1->isEnabled());
+    EXPECT_FALSE(Form().NextBut->isEnabled());
+    // These arrive while the search runs and are dropped, not queued.
+    Form().StartSearch();
+    Form().bsSkinTreeView1Change();
+    Form().NextButClick();
+    ASSERT_TRUE(Finished());
+    Settle(300);
+    EXPECT_EQ(Searches(), before + 1);
+    EXPECT_EQ(Form().Tabs().Count(), 2);
+    EXPECT_EQ(Form().bsSkinTabControl1->tabText(1), Q("连衣裙"));
+    EXPECT_EQ(Form().windowTitle(), "Quellot");
+}
+
+TEST_F(MainWindow, PagingFetchesTheRightPages) {
+    auto firstTitle = [&] { return Form().Tabs().At(Form().Tabs().Active()).Items[0].title; };
+    Text page1 = firstTitle();
+    Form().NextButClick();
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, 2);
+    EXPECT_EQ(Form().PageNo(), 2);
+    EXPECT_NE(firstTitle(), page1);
+    EXPECT_TRUE(Form().IndexBut->isEnabled());
+    EXPECT_EQ(Form().ComboBoxPage->currentIndex(), 1);
+
+    Form().TailButClick();
+    ASSERT_TRUE(Finished());
+    int count = Form().Tabs().At(0).PageCount;
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, count);
+    EXPECT_FALSE(Form().NextBut->isEnabled());
+    EXPECT_FALSE(Form().TailBut->isEnabled());
+
+    Form().ComboBoxPage->setCurrentIndex(2);  // the user picks page 3
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, 3);
+    Form().BackButClick();
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, 2);
+    Form().IndexButClick();
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, 1);
+    EXPECT_EQ(firstTitle(), page1);
+    EXPECT_EQ(Form().Tabs().Count(), 1);
+}
+
+TEST_F(MainWindow, FailedSearchesShowTheBoxAndLeaveTheTabs) {
+    LoopbackServer forged;
+    forged.SetBody("<?xml version=\"1.0\"?><error_response><code>25</code></error_response>");
+    ServiceBaseUrl = forged.BaseUrl();
+    SearchFor("abc");
+    EXPECT_EQ(FNothingFound, 1);
+    EXPECT_EQ(Form().Tabs().Count(), 1);
+    EXPECT_EQ(Form().windowTitle(), "Quellot");
+    EXPECT_FALSE(Form().NextBut->isEnabled());  // stays off until a tab is shown again
+    EXPECT_EQ(Form().PageNo(), 1);
+
+    int closed;
+    {
+        LoopbackServer gone;
+        closed = gone.Port();
+    }
+    ServiceBaseUrl = "http://127.0.0.1:" + std::to_string(closed) + "/";
+    Form().NextButClick();
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(FNothingFound, 2);
+    EXPECT_EQ(Form().Tabs().At(0).PageNo, 1);
+    EXPECT_EQ(Form().PageNo(), 2);  // the page asked for; the tab still shows page 1
+}
+
+TEST_F(MainWindow, ClosingRulesAndTheStripStayInStep) {
+    SearchFor("a");
+    SearchFor("b");
+    ASSERT_EQ(Form().Tabs().Count(), 3);
+    auto captions = [&] {
+        QStringList c;
+        for (int i = 0; i < Form().bsSkinTabControl1->count(); ++i) c << Form().bsSkinTabControl1->tabText(i);
+        return c;
+    };
+    Form().bsSkinTabControl1->tabCloseRequested(0);  // the first of three: the second comes forward
+    EXPECT_EQ(captions(), (QStringList{"a", "b"}));
+    EXPECT_EQ(Form().Tabs().Active(), 0);
+    EXPECT_EQ(Form().bsSkinComboBox1->currentText(), "a");
+    bool canClose = true;
+    Form().bsSkinTabControl1Close(-1, canClose);  // a double click outside every tab
+    EXPECT_FALSE(canClose);
+    Form().bsSkinTabControl1->tabCloseRequested(1);
+    EXPECT_EQ(captions(), (QStringList{"a"}));
+    Form().bsSkinTabControl1->tabCloseRequested(0);  // the last tab stays
+    EXPECT_EQ(captions(), (QStringList{"a"}));
+    EXPECT_EQ(Form().Tabs().Count(), 1);
+}
+
+TEST_F(MainWindow, ViewLayoutBelongsToEachTab) {
+    SearchFor("手机");
+    Form().bsSkinComboBox4->setCurrentIndex(1);  // the user picks the grid for this tab
+    ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天已售出")); }));
+    EXPECT_EQ(Form().Tabs().At(1).ViewIndex, 1);
+    Form().bsSkinTabControl1->setCurrentIndex(0);
+    EXPECT_EQ(Form().bsSkinComboBox4->currentIndex(), 0);
+    ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天售出")); }));
+    Form().bsSkinTabControl1->setCurrentIndex(1);
+    EXPECT_EQ(Form().bsSkinComboBox4->currentIndex(), 1);
+    ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天已售出")); }));
+}
+
+TEST_F(MainWindow, SortOrderChangeSearchesAndRestoringDoesNot) {
+    int before = Searches();
+    Form().bsSkinComboBoxEx3->setCurrentIndex(1);
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Searches(), before + 1);
+    ASSERT_EQ(Form().Tabs().Count(), 2);
+    Form().bsSkinTabControl1->setCurrentIndex(0);  // restores sort 0 without a search
+    Settle(200);
+    EXPECT_EQ(Form().bsSkinComboBoxEx3->currentIndex(), 0);
+    EXPECT_EQ(Searches(), before + 1);
+}
+
+TEST_F(MainWindow, KeysAndRightClicksNeverReachThePageWhileTheWheelScrolls) {
+    QWidget* surface = Form().web->focusProxy();
+    ASSERT_NE(surface, nullptr);
+    Evaluate(Form().web, "window.hits=0;document.addEventListener('keydown',function(){hits++});"
+                         "document.addEventListener('contextmenu',function(){hits++});"
+                         "document.addEventListener('mousedown',function(e){if(e.button==2)hits++});1");
+    Form().web->setFocus();
+    QTest::keyClick(surface, Qt::Key_A);
+    QTest::keyClick(surface, Qt::Key_Return);
+    QTest::keyClick(surface, Qt::Key_End);
+    QTest::mouseClick(surface, Qt::RightButton, {}, QPoint(100, 100));
+    Settle(300);
+    EXPECT_EQ(Evaluate(Form().web, "hits").toInt(), 0);
+    Evaluate(Form().web, "document.dispatchEvent(new KeyboardEvent('keydown'));1");
+    EXPECT_EQ(Evaluate(Form().web, "hits").toInt(), 1);  // the counter does count
+
+    ASSERT_TRUE(WaitFor([&] { return Form().ScrollBar->isEnabled(); }));
+    for (int notch : {-120, -120, 120, -120}) {
+        QWheelEvent wheel(QPointF(100, 100), surface->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, notch),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface, &wheel);
+    }
+    EXPECT_EQ(Form().ScrollBar->Model().Position(), 160);
+    ASSERT_TRUE(WaitFor([&] { return Evaluate(Form().web, "window.scrollY").toInt() == 160; }));
+}
+
+TEST_F(MainWindow, ItemLinksOpenInTheUsersBrowser) {
+    const TAB& t = Form().Tabs().At(0);
+    Evaluate(Form().web, "OnPic(2);1");
+    ASSERT_TRUE(WaitFor([&] { return !FOpened.empty(); }));
+    EXPECT_EQ(FOpened.back(), t.Items[2].click_url);
+    Evaluate(Form().web, "document.querySelectorAll('.div_nick a')[1].click();1");
+    ASSERT_TRUE(WaitFor([&] { return FOpened.size() == 2; }));
+    EXPECT_EQ(FOpened.back(), t.Items[1].shop_click_url);
+    EXPECT_EQ(Form().web->url(), QUrl("about:blank"));  // the result page itself stays
+}
+
+TEST_F(MainWindow, ClosingTheWindowMidSearchNeitherCrashesNorHangs) {
+    LoopbackServer silent;
+    LoopbackServer::Reply reply;
+    reply.silent = true;
+    silent.SetReply(reply);
+    ServiceBaseUrl = silent.BaseUrl();
+    Form().bsSkinComboBox1->setEditText("x");
+    Form().StartSearch();
+    ASSERT_TRUE(WaitFor([&] { return silent.RequestCount() == 1; }));
+    QElapsedTimer t;
+    t.start();
+    FForm.reset();
+    EXPECT_LT(t.elapsed(), 5000);
+    Settle(100);  // a late result event would find nothing to deliver to
+}
