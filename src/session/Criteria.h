@@ -43,6 +43,9 @@ struct NormalizeChanges {
 // ascending order. Reports what changed so the window can write it back to its controls.
 NormalizeChanges NormalizeCriteria(Criteria& c);
 
+// A category id as the service writes it: decimal, within 32 bits. False for anything else.
+bool ParseCategoryId(const Text& text, int32_t& id);
+
 // The conditions of one item search for page pageNo; a list position outside its table gives
 // the empty value.
 Tbk_Items_Cond BuildConditions(const Criteria& c, int pageNo, const Text& baseUrl, const Text& pid);

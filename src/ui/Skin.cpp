@@ -20,7 +20,6 @@ QComboBox::drop-down { border-left: 1px solid #c3d4ea; width: 14px; }
 QComboBox QAbstractItemView { background: white; border: 1px solid #99bbe8; selection-background-color: #dfe8f6; }
 QCheckBox { color: #15428b; }
 QTreeWidget { background: white; border: 1px solid #c3d4ea; }
-QTreeWidget::item { height: 19px; }
 QTabBar::tab { height: 20px; padding: 0 6px; margin-right: 1px; color: #15428b;
                background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f5f9fe, stop:1 #d4e2f3);
                border: 1px solid #99bbe8; border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; }

@@ -51,6 +51,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setFixedSize(944, 673);
     move(277, 41);
     BuildControls();
+    SetUpTree();
     BindEvents();
     NothingFoundBox = [this] {
         QMessageBox box(QMessageBox::Question, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"), QMessageBox::Ok, this);
@@ -225,7 +226,7 @@ void TForm1::BindEvents() {
     connect(bsSkinComboBox4, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBox4Change);
     connect(bsSkinTabControl1, &QTabBar::currentChanged, this, &TForm1::bsSkinTabControl1Change);
     connect(bsSkinTabControl1, &QTabBar::tabCloseRequested, this, &TForm1::CloseTabAt);
-    connect(bsSkinTreeView1, &QTreeWidget::currentItemChanged, this, [this] { bsSkinTreeView1Change(); });
+    connect(bsSkinTreeView1, &QTreeWidget::currentItemChanged, this, &TForm1::bsSkinTreeView1Change);
     connect(ScrollBar, &TMyScrollBar::MouseEntered, this, [this] { ScrollBar->m_web->setFocus(); });
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);

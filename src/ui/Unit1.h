@@ -33,6 +33,9 @@ constexpr int WM_UPDATE_DONE = WM_USER + 31;
 constexpr int WM_UPDATE_FAILED = WM_USER + 32;
 QEvent::Type MessageEvent(int message);
 
+// A row standing for children not loaded yet.
+bool IsPlaceholder(const QTreeWidgetItem* item);
+
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
@@ -150,7 +153,11 @@ private:
     void CloseTabAt(int index);
 
     void BindScrollBar();
+    void SetUpTree();
     void LoadRootCategories();
+    void bsSkinTreeView1Expanding(QTreeWidgetItem* Node);
+    QTreeWidgetItem* AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat, int32_t id, int picture);
+    Tb_Itemcats_Cond CategoryRequest(const Text& parent) const;
     void SetDefaultFilters();
     void CenterWindow();
     void ShowStartPages();
@@ -165,4 +172,6 @@ private:
     bool FSearchOnSelect = true;
     int FTabAtPointer = -1;
     QPoint FMenuPoint;
+    QVector<QPixmap> FCategoryIcons;     // ImageList3
+    QTreeWidgetItem* FLastNode = nullptr;  // the last category node selected
 };

@@ -24,7 +24,8 @@ Criteria TForm1::ReadCriteria() const {
     bsSkinSpinEdit2->interpretText();
     Criteria c;
     c.Keyword = ToGbk(bsSkinComboBox1->currentText());
-    if (QTreeWidgetItem* node = bsSkinTreeView1->currentItem()) {
+    QTreeWidgetItem* node = bsSkinTreeView1->currentItem();
+    if (node && !IsPlaceholder(node)) {
         c.NodeCaption = ToGbk(node->text(0));
         c.CategoryId = node->data(0, Qt::UserRole).toLongLong();
         c.Node = node;
@@ -141,6 +142,7 @@ void TForm1::ShowTab(int Index) {
     if (t.Node) {
         const QSignalBlocker block(bsSkinTreeView1);
         bsSkinTreeView1->setCurrentItem(ItemOf(t.Node));
+        FLastNode = ItemOf(t.Node);
     }
     WriteCriteria(CriteriaOf(t, Text()));
     {
@@ -254,8 +256,4 @@ void TForm1::MenuItem1Click() {
     const QSignalBlocker block(bsSkinTabControl1);
     bsSkinTabControl1->removeTab(FTabAtPointer);
     bsSkinTabControl1->setCurrentIndex(FTabList.Active());
-}
-
-void TForm1::bsSkinTreeView1Change() {
-    if (FSearchOnSelect) StartSearch();
 }

@@ -20,13 +20,6 @@ void TForm1::FormCreate() {
 
 void TForm1::BindScrollBar() { ScrollBar->HookBrowser(); }
 
-void TForm1::LoadRootCategories() {
-    auto* root = new QTreeWidgetItem(bsSkinTreeView1, {QString::fromUtf8("所有类目")});
-    root->setData(0, Qt::UserRole, 0);
-    // Selecting the root starts the first search, for every category.
-    bsSkinTreeView1->setCurrentItem(root);
-}
-
 void TForm1::SetDefaultFilters() {
     const QSignalBlocker b1(bsSkinComboBoxEx1), b2(bsSkinComboBoxEx2), b3(bsSkinComboBoxEx3);
     bsSkinComboBoxEx1->setCurrentIndex(4);

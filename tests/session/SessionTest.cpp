@@ -307,3 +307,16 @@ TEST(Pager, KeywordHistoryAndSearchGate) {
     gate.End();
     EXPECT_TRUE(gate.TryBegin());
 }
+
+TEST(Criteria, CategoryIds) {
+    const std::pair<Text, bool> cases[] = {{"0", true},   {"16", true},  {"2147483647", true}, {"-5", true},
+                                           {"2147483648", false}, {"", false}, {"-", false}, {"12a", false},
+                                           {" 1", false}, {"99999999999", false}};
+    for (const auto& [text, ok] : cases) {
+        int32_t id = -1;
+        EXPECT_EQ(ParseCategoryId(text, id), ok) << text;
+        if (ok) {
+            EXPECT_EQ(std::to_string(id), text);
+        }
+    }
+}

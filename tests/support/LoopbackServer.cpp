@@ -11,7 +11,9 @@ LoopbackServer::LoopbackServer() {
         {
             std::lock_guard lock(FMutex);
             FLastTarget = req.target;
-            reply = FReply;
+            auto it = FReplies.find(req.path);
+            reply = it == FReplies.end() ? FReply : it->second;
+            ++FCounts[req.path];
         }
         ++FCount;
         if (reply.silent) {
@@ -66,4 +68,15 @@ void LoopbackServer::SetBody(std::string body, std::string contentType) {
 std::string LoopbackServer::LastTarget() const {
     std::lock_guard lock(FMutex);
     return FLastTarget;
+}
+
+void LoopbackServer::SetReplyFor(const std::string& path, Reply reply) {
+    std::lock_guard lock(FMutex);
+    FReplies[path] = std::move(reply);
+}
+
+int LoopbackServer::RequestCountFor(const std::string& path) const {
+    std::lock_guard lock(FMutex);
+    auto it = FCounts.find(path);
+    return it == FCounts.end() ? 0 : it->second;
 }

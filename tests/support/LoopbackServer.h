@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,6 +25,9 @@ public:
     ~LoopbackServer();
 
     void SetReply(Reply reply);
+    // The reply for one path ("/taobao/tb_itemcats.php"); other paths get the general one.
+    void SetReplyFor(const std::string& path, Reply reply);
+    int RequestCountFor(const std::string& path) const;
     void SetBody(std::string body, std::string contentType = "text/xml; charset=utf-8");
 
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(FPort) + "/"; }
@@ -40,6 +44,8 @@ private:
     std::condition_variable FWake;
     bool FStopping = false;
     Reply FReply;
+    std::map<std::string, Reply> FReplies;
+    std::map<std::string, int> FCounts;
     std::string FLastTarget;
     std::atomic<int> FCount{0};
 };
