@@ -3,7 +3,7 @@
 #include "ServiceConfig.h"
 
 Text ServiceBaseUrl = QUELLOT_SERVICE_BASE_URL;
-const Text FallbackBaseUrl = QUELLOT_FALLBACK_BASE_URL;
+Text FallbackBaseUrl = QUELLOT_FALLBACK_BASE_URL;
 const Text RankIconBaseUrl = QUELLOT_RANK_ICON_BASE_URL;
 const Text PublisherId = QUELLOT_PUBLISHER_ID;
 const Text BuiltInVersion = "v2.0";

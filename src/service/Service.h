@@ -4,9 +4,9 @@
 #include "Text.h"
 
 // Written once at start-up (when the software-info query fails) before any other request is
-// made; tests point it at their own servers.
+// made; tests point both at their own servers.
 extern Text ServiceBaseUrl;
-extern const Text FallbackBaseUrl;
+extern Text FallbackBaseUrl;
 extern const Text RankIconBaseUrl;
 extern const Text PublisherId;
 

@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include <QApplication>
+#include <future>
 #include <QCompleter>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -60,12 +61,34 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
             box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
         box.exec();
     };
+    ReplaceFileBox = [](const std::string& fileName) {
+        return QMessageBox::question(nullptr, "File Exists Alert",
+                                     QString::fromStdString("Replace existing file " + fileName + "?"),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    };
+    Quit = [] { QCoreApplication::quit(); };
+    MyUpdate1.SetReplaceQuestion([this](const std::string& fileName) { return AskReplaceOnUiThread(fileName); });
+}
+
+bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
+    // Runs on the updater's worker: the question is the window's to show, and the worker waits
+    // for the answer without ever blocking a window that is closing.
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> result = answer->get_future();
+    QMetaObject::invokeMethod(
+        this, [this, fileName, answer] { answer->set_value(ReplaceFileBox && ReplaceFileBox(fileName)); },
+        Qt::QueuedConnection);
+    while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        if (MyUpdate1.Cancelled()) return false;
+    return result.get();
 }
 
 TForm1::~TForm1() {
-    // No worker may outlive the window: cancel its transfer, then wait for it to return.
+    // No worker may outlive the window: cancel their transfers, then wait for them to return.
     Taobaoke_Items1.Http().Cancel();
+    MyUpdate1.Cancel();
     if (FWorker.joinable()) FWorker.join();
+    MyUpdate1.Wait();
     qApp->removeEventFilter(this);
 }
 
@@ -327,6 +350,14 @@ bool TForm1::event(QEvent* e) {
     }
     if (e->type() == MessageEvent(WM_SEARCH_FAILED)) {
         WMSearchFailed();
+        return true;
+    }
+    if (e->type() == MessageEvent(WM_UPDATE_DONE)) {
+        WMUpdateDone();
+        return true;
+    }
+    if (e->type() == MessageEvent(WM_UPDATE_FAILED)) {
+        WMUpdateFailed();
         return true;
     }
     return QWidget::event(e);

@@ -23,6 +23,7 @@
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
 #include "Tabs.h"
+#include "myupdate.h"
 #include "ok.h"
 
 // Private window messages, delivered as posted events of these types.
@@ -32,6 +33,9 @@ constexpr int WM_SEARCH_FAILED = WM_USER + 222;
 constexpr int WM_UPDATE_DONE = WM_USER + 31;
 constexpr int WM_UPDATE_FAILED = WM_USER + 32;
 QEvent::Type MessageEvent(int message);
+
+// Where the window goes on a screen: centred, then 10 pixels left and 15 up.
+QPoint CenteredPosition(QSize screen, QSize window);
 
 // A row standing for children not loaded yet.
 bool IsPlaceholder(const QTreeWidgetItem* item);
@@ -47,6 +51,10 @@ public:
 
     // Shown when a search finds nothing; tests put their own in its place.
     std::function<void()> NothingFoundBox;
+    // Asks whether an update may replace an existing file; true for Yes.
+    std::function<bool(const std::string& fileName)> ReplaceFileBox;
+    // Ends the program once an update has started the new version.
+    std::function<void()> Quit;
 
     // Controls, by their form names.
     QWidget* bsSkinPanel1;
@@ -87,6 +95,7 @@ public:
     TTaobaoke_Items Taobaoke_Items1;
     TTaobao_Itemcats Taobao_Itemcats1;
     TOK ok1;
+    TMyUpdate MyUpdate1;
 
     // State a caller may look at.
     const TabList& Tabs() const { return FTabList; }
@@ -147,6 +156,9 @@ private:
     void RunSearch(Criteria criteria, int pageNo);
     void WMSearchDone();
     void WMSearchFailed();
+    void WMUpdateDone();
+    void WMUpdateFailed();
+    bool AskReplaceOnUiThread(const std::string& fileName);
     void StoreSearch();
     void WriteCriteria(const Criteria& c);
     void RememberKeyword(const Text& keyword);

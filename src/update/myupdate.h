@@ -1,0 +1,69 @@
+#pragma once
+// The self-update: when the service offers another version, a worker downloads the package,
+// unpacks it next to the program, starts the new executable and asks the window to quit; when
+// the old program ends, a small script removes the old executable.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "Http.h"
+#include "ok.h"
+
+// Asked on the worker for each file that already exists: true replaces it.
+using ReplaceQuestion = std::function<bool(const std::string& fileName)>;
+
+// Writes every entry whose stored name holds a dot straight into destDir under its bare name
+// (folders are not recreated), with its stored permissions. False for a broken archive or a
+// file that cannot be written; a No to the question only skips that file.
+bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask);
+
+// The restart scripts for an old executable: the Windows batch file, and its POSIX twin
+// (which gives up after a while instead of retrying for ever).
+std::string UpdateBatchText(const std::string& exeName);
+std::string UpdateShellText(const std::string& exePath, const std::string& scriptPath);
+
+class TMyUpdate {
+public:
+    using Poster = std::function<void(int message)>;
+
+    // Where things go; the defaults are the system's, tests point them at their own folders.
+    struct Places {
+        std::string tempDir;      // with a trailing separator
+        std::string programDir;   // with a trailing separator
+        std::string programPath;  // the running executable
+    };
+
+    TMyUpdate();
+    ~TMyUpdate();
+    TMyUpdate(const TMyUpdate&) = delete;
+    TMyUpdate& operator=(const TMyUpdate&) = delete;
+
+    // Starts the worker when Info offers a version that is not empty and not the current one.
+    bool CheckUpdate(Poster post, SOFT_INFO Info, const Text& CurrentVersion);
+    // From the window when it closes: the download stops and no question waits for an answer.
+    void Cancel();
+    bool Cancelled() const { return FCancelled; }
+    // Until the worker has ended; the window calls it before it goes.
+    void Wait();
+
+    void SetPlaces(Places places) { FPlaces = std::move(places); }
+    void SetReplaceQuestion(ReplaceQuestion ask) { FAsk = std::move(ask); }
+    bool Restarting() const { return FRestart; }
+
+private:
+    void RunUpdate();
+    bool DownloadFile(const std::string& Url, const std::string& FileName);
+    void Restart();
+
+    Poster FPost;
+    SOFT_INFO FSoftInfo;
+    std::atomic<bool> FRestart{false};
+    std::atomic<bool> FCancelled{false};
+    std::unique_ptr<HttpClient> FClient;
+    Places FPlaces;
+    ReplaceQuestion FAsk;
+    std::thread FThread;  // TMyThread: the worker
+};

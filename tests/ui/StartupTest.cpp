@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <memory>
+
+#include "LoopbackServer.h"
+#include "ProxyServer.h"
+#include "Service.h"
+#include "UiSupport.h"
+#include "Unit1.h"
+
+namespace {
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+
+std::unique_ptr<ProxyServer> StartProxy(const std::string& offer = "v2.0") {
+    ProxyOptions o;
+    o.port = 0;
+    o.items = 2000;
+    o.accessLog = false;
+    o.offerVersion = offer;
+    auto proxy = std::make_unique<ProxyServer>(o);
+    std::string error;
+    EXPECT_TRUE(proxy->Start(error)) << error;
+    return proxy;
+}
+
+std::string DeadUrl() {
+    int port;
+    {
+        LoopbackServer gone;
+        port = gone.Port();
+    }
+    return "http://127.0.0.1:" + std::to_string(port) + "/";
+}
+
+class Startup : public testing::Test {
+protected:
+    void TearDown() override {
+        FForm.reset();
+        ServiceBaseUrl = "http://127.0.0.1:17878/";
+        FallbackBaseUrl = "http://localhost:17878/";
+    }
+    void Create() {
+        FForm = std::make_unique<TForm1>();
+        FForm->NothingFoundBox = [] {};
+        FForm->Quit = [this] { ++FQuits; };
+        FForm->FormCreate();
+        FCaptionAfterCreate = FForm->windowTitle();
+        FForm->show();
+    }
+    bool FirstTab() {
+        return WaitFor([&] { return FForm->Tabs().Count() == 1 && FForm->SearchIdle() && FForm->bsSkinComboBox1->isEnabled(); });
+    }
+    std::unique_ptr<TForm1> FForm;
+    QString FCaptionAfterCreate;
+    int FQuits = 0;
+};
+
+}  // namespace
+
+TEST_F(Startup, PrimaryServerAnswersOnce) {
+    auto proxy = StartProxy();
+    ServiceBaseUrl = proxy->BaseUrl();
+    FallbackBaseUrl = DeadUrl();
+    Create();
+    EXPECT_EQ(FCaptionAfterCreate, "Quellot");
+    ASSERT_TRUE(FirstTab());
+    EXPECT_EQ(proxy->Count("softinfo"), 1);
+    EXPECT_EQ(ServiceBaseUrl, proxy->BaseUrl());
+    EXPECT_EQ(FForm->bsSkinTabControl1->tabText(0), Q("所有类目"));
+    EXPECT_EQ(FForm->bsSkinComboBoxEx1->currentIndex(), 4);
+    EXPECT_EQ(FForm->bsSkinComboBoxEx2->currentIndex(), 19);
+    EXPECT_EQ(FForm->bsSkinComboBoxEx3->currentIndex(), 0);
+    EXPECT_TRUE(WaitFor([&] { return proxy->Count("count") == 1; }));  // the hidden counter page
+    // The frame the platform adds once the window shows may shift it by its border width.
+    QPoint expected = CenteredPosition(QGuiApplication::primaryScreen()->geometry().size(), QSize(944, 673));
+    EXPECT_LE((FForm->pos() - expected).manhattanLength(), 8);
+}
+
+TEST(CenterWindow, Placement) {
+    EXPECT_EQ(CenteredPosition(QSize(1920, 1080), QSize(1000, 700)), QPoint(450, 175));
+    EXPECT_EQ(CenteredPosition(QSize(800, 600), QSize(951, 600)).x(), -85);
+    EXPECT_EQ(CenteredPosition(QSize(1024, 768), QSize(1024, 768)), QPoint(-10, -15));
+}
+
+TEST_F(Startup, FallbackServerAfterAFailure) {
+    auto fallback = StartProxy();
+    for (bool sayError : {false, true}) {
+        LoopbackServer primary;
+        primary.SetBody("error", "text/plain");
+        ServiceBaseUrl = sayError ? primary.BaseUrl() : DeadUrl();
+        FallbackBaseUrl = fallback->BaseUrl();
+        int before = fallback->Count("softinfo");
+        Create();
+        ASSERT_TRUE(FirstTab());
+        EXPECT_EQ(fallback->Count("softinfo"), before + 1);
+        EXPECT_EQ(ServiceBaseUrl, fallback->BaseUrl());
+        // Categories and searches now go to the second server.
+        EXPECT_EQ(FForm->bsSkinTreeView1->topLevelItemCount(), 66);
+        EXPECT_EQ(primary.RequestCountFor("/taobao/tbk_items.php"), 0);
+        FForm.reset();
+    }
+}
+
+TEST_F(Startup, AReplyWithoutUsableLinesIsNoFailure) {
+    auto fallback = StartProxy("v9.9");
+    LoopbackServer primary;
+    primary.SetReplyFor("/taobao/IV/ok.php", [] {
+        LoopbackServer::Reply r;
+        r.body = "just one line";
+        return r;
+    }());
+    primary.SetReplyFor("/taobao/tbk_items.php", [] {
+        LoopbackServer::Reply r;
+        r.body = "<r><total_results>0</total_results></r>";
+        return r;
+    }());
+    ServiceBaseUrl = primary.BaseUrl();
+    FallbackBaseUrl = fallback->BaseUrl();
+    Create();
+    EXPECT_EQ(FCaptionAfterCreate, "Quellot");  // no version: no update
+    ASSERT_TRUE(FirstTab());
+    EXPECT_EQ(fallback->Count("softinfo"), 0);
+    EXPECT_EQ(ServiceBaseUrl, primary.BaseUrl());
+}
+
+TEST_F(Startup, AnOfferedUpdateThatFailsRestoresTheCaption) {
+    auto proxy = StartProxy("v2.1");  // offers a package it does not have
+    ServiceBaseUrl = proxy->BaseUrl();
+    Create();
+    EXPECT_EQ(FCaptionAfterCreate, Q("正在更新软件。。。"));
+    ASSERT_TRUE(FirstTab());
+    ASSERT_TRUE(WaitFor([&] { return FForm->windowTitle() == "Quellot"; }));
+    Settle(300);
+    EXPECT_EQ(FForm->windowTitle(), "Quellot");
+    EXPECT_EQ(FQuits, 0);
+}
