@@ -1,6 +1,7 @@
 #include "ProxyServer.h"
 
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -87,6 +88,23 @@ void Reply(httplib::Response& res, const std::string& body, const char* type) {
     res.set_content(body, type);
 }
 
+void Refuse(httplib::Response& res, int code, const std::string& why);
+
+// The part every signed request shares: the raw query, its field list and its signature over
+// the values that signedValues concatenates. False once the error document is written.
+template <size_t N>
+bool ReadSignedRequest(const httplib::Request& req, httplib::Response& res, const char* const (&known)[N],
+                       const std::function<std::string(const RawQuery&)>& signedValues, RawQuery& q,
+                       std::vector<std::string>& fields) {
+    size_t mark = req.target.find('?');
+    if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
+        return Refuse(res, 40, "malformed query"), false;
+    if (!ParseFields(q.Get("fields"), known, fields)) return Refuse(res, 41, "missing or invalid fields"), false;
+    std::string why;
+    if (!CheckSignature(q, signedValues(q), why)) return Refuse(res, 25, why), false;
+    return true;
+}
+
 }  // namespace
 
 std::string XmlEscape(const std::string& text) {
@@ -106,6 +124,12 @@ std::string XmlEscape(const std::string& text) {
     }
     return out;
 }
+
+namespace {
+void Refuse(httplib::Response& res, int code, const std::string& why) {
+    Reply(res, ErrorDocument(code, why), "text/xml; charset=utf-8");
+}
+}  // namespace
 
 std::string ErrorDocument(int code, const std::string& message) {
     return std::string(kXmlHead) + "<error_response><code>" + std::to_string(code) + "</code><msg>" +
@@ -278,25 +302,20 @@ void ProxyServer::Routes() {
 }
 
 void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& res) {
-    auto refuse = [&res](int code, const std::string& why) {
-        Reply(res, ErrorDocument(code, why), "text/xml; charset=utf-8");
-    };
-    size_t mark = req.target.find('?');
-    RawQuery q;
-    if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
-        return refuse(40, "malformed query");
-    std::vector<std::string> fields;
-    if (!ParseFields(q.Get("fields"), kItemFieldNames, fields)) return refuse(41, "missing or invalid fields");
-
+    auto refuse = [&res](int code, const std::string& why) { Refuse(res, code, why); };
     // The signed values, in the order the client concatenates them.
     static const char* const kSigned[] = {"cid", "area", "sort", "keyword", "page_no", "auto_send",
                                           "end_price", "guarantee", "end_credit", "start_price",
                                           "start_credit", "end_commissionNum", "end_commissionRate",
                                           "start_commissionNum", "start_commissionRate"};
-    std::string values;
-    for (const char* name : kSigned) values += q.Get(name);
-    std::string why;
-    if (!CheckSignature(q, values, why)) return refuse(25, why);
+    auto values = [](const RawQuery& q) {
+        std::string v;
+        for (const char* name : kSigned) v += q.Get(name);
+        return v;
+    };
+    RawQuery q;
+    std::vector<std::string> fields;
+    if (!ReadSignedRequest(req, res, kItemFieldNames, values, q, fields)) return;
 
     ItemQuery query;
     if (q.Has("cid")) {
@@ -374,17 +393,11 @@ void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& re
 }
 
 void ProxyServer::HandleItemcats(const httplib::Request& req, httplib::Response& res) {
-    auto refuse = [&res](int code, const std::string& why) {
-        Reply(res, ErrorDocument(code, why), "text/xml; charset=utf-8");
-    };
-    size_t mark = req.target.find('?');
+    auto refuse = [&res](int code, const std::string& why) { Refuse(res, code, why); };
     RawQuery q;
-    if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
-        return refuse(40, "malformed query");
     std::vector<std::string> fields;
-    if (!ParseFields(q.Get("fields"), kItemcatFieldNames, fields)) return refuse(41, "missing or invalid fields");
-    std::string why;
-    if (!CheckSignature(q, q.Get("cids") + q.Get("parent_cid"), why)) return refuse(25, why);
+    auto values = [](const RawQuery& r) { return r.Get("cids") + r.Get("parent_cid"); };
+    if (!ReadSignedRequest(req, res, kItemcatFieldNames, values, q, fields)) return;
 
     std::vector<const Category*> cats;
     if (q.Has("cids")) {

@@ -70,45 +70,43 @@ void Fill(Text& page, const Text& literal, std::initializer_list<std::string_vie
     page.append(literal, from, Text::npos);
 }
 
-}  // namespace
-
-Text BuildListPage(const TAB& tab) {
-    const Pieces& p = ListPieces();
+// Head, then per item its opening, picture and title and the layout's own pieces, then the end.
+template <typename Rest>
+Text Assemble(const Pieces& p, const TAB& tab, Rest&& rest) {
     Text page = p.head;
     page.reserve(page.size() + kTabItems * 1200);
     for (int i = 0; i < kTabItems && !tab.Items[i].title.empty(); ++i) {
         const Tbk_Items_Info& it = tab.Items[i];
-        std::string index = std::to_string(i);
         page += p.itemOpen;
-        Fill(page, p.picture, {index, it.pic_url});
+        Fill(page, p.picture, {std::to_string(i), it.pic_url});
         Fill(page, p.title, {it.click_url, it.title});
-        Fill(page, p.nick, {it.shop_click_url, it.nick});
-        Fill(page, p.price, {it.price});
-        Fill(page, p.location, {it.item_location});
-        Fill(page, p.sold, {it.volume});
-        Fill(page, p.credit, {CreditIconFor(it.seller_credit_score)});
+        rest(page, it);
         page += p.itemClose;
     }
     return page + p.end;
 }
 
+}  // namespace
+
+Text BuildListPage(const TAB& tab) {
+    const Pieces& p = ListPieces();
+    return Assemble(p, tab, [&p](Text& page, const Tbk_Items_Info& it) {
+        Fill(page, p.nick, {it.shop_click_url, it.nick});
+        Fill(page, p.price, {it.price});
+        Fill(page, p.location, {it.item_location});
+        Fill(page, p.sold, {it.volume});
+        Fill(page, p.credit, {CreditIconFor(it.seller_credit_score)});
+    });
+}
+
 Text BuildGridPage(const TAB& tab) {
     const Pieces& p = GridPieces();
-    Text page = p.head;
-    page.reserve(page.size() + kTabItems * 800);
-    for (int i = 0; i < kTabItems && !tab.Items[i].title.empty(); ++i) {
-        const Tbk_Items_Info& it = tab.Items[i];
-        std::string index = std::to_string(i);
-        page += p.itemOpen;
-        Fill(page, p.picture, {index, it.pic_url});
-        Fill(page, p.title, {it.click_url, it.title});
+    return Assemble(p, tab, [&p](Text& page, const Tbk_Items_Info& it) {
         Fill(page, p.price, {it.price});
         Fill(page, p.sold, {it.volume});
         Fill(page, p.nick, {it.shop_click_url, it.nick, CreditIconFor(it.seller_credit_score)});
         Fill(page, p.location, {it.item_location});
-        page += p.itemClose;
-    }
-    return page + p.end;
+    });
 }
 
 Text BuildPage(const TAB& tab) { return tab.ViewIndex == 0 ? BuildListPage(tab) : BuildGridPage(tab); }
