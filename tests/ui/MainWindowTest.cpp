@@ -289,3 +289,25 @@ TEST_F(MainWindow, ClosingTheWindowMidSearchNeitherCrashesNorHangs) {
     EXPECT_LT(t.elapsed(), 5000);
     Settle(100);  // a late result event would find nothing to deliver to
 }
+
+TEST_F(MainWindow, WindowMenuStatesAndThePressEffect) {
+    EXPECT_FALSE(Form().N2->isEnabled());  // shown: 还原 off, 最小化 on
+    EXPECT_TRUE(Form().N3->isEnabled());
+    Form().bsBusinessSkinForm1Minimize();
+    EXPECT_TRUE(Form().N2->isEnabled());
+    EXPECT_FALSE(Form().N3->isEnabled());
+    Form().bsBusinessSkinForm1Restore();
+    EXPECT_FALSE(Form().N2->isEnabled());
+    EXPECT_TRUE(Form().N4->shortcut().isEmpty());  // shown as text only, never bound
+    EXPECT_TRUE(Form().N4->text().endsWith("Ctrl+C"));
+
+    QPoint at = Form().bsSkinLinkImage1->pos();
+    QTest::mousePress(Form().bsSkinLinkImage1, Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Form().bsSkinLinkImage1->pos(), at + QPoint(1, 1));
+    QTest::mouseRelease(Form().bsSkinLinkImage1, Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_EQ(Form().bsSkinLinkImage1->pos(), at);
+    EXPECT_TRUE(Form().SearchIdle());  // a right click is no click
+
+    Form().N4Click();
+    EXPECT_FALSE(Form().isVisible());
+}

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <zip.h>
+
 #include <QGuiApplication>
+#include <filesystem>
+#include <fstream>
 #include <QScreen>
 #include <memory>
 
@@ -136,4 +140,62 @@ TEST_F(Startup, AnOfferedUpdateThatFailsRestoresTheCaption) {
     Settle(300);
     EXPECT_EQ(FForm->windowTitle(), "Quellot");
     EXPECT_EQ(FQuits, 0);
+}
+
+TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
+    namespace fs = std::filesystem;
+    fs::path root = fs::temp_directory_path() / ("quellot-ui-update-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "program");
+    fs::create_directories(root / "temp");
+    std::string marker = (root / "marker").string();
+    std::string package = (root / "package.zip").string();
+    {
+        int err = 0;
+        zip_t* z = zip_open(package.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+        ASSERT_NE(z, nullptr);
+        static std::string exe, text = "new settings";
+        exe = "#!/bin/sh\necho started > '" + marker + "'\n";
+        zip_int64_t i = zip_file_add(z, "Next.exe", zip_source_buffer(z, exe.data(), exe.size(), 0), 0);
+        zip_file_set_external_attributes(z, i, 0, ZIP_OPSYS_UNIX, 0100755u << 16);
+        zip_file_add(z, "settings.ini", zip_source_buffer(z, text.data(), text.size(), 0), 0);
+        ASSERT_EQ(zip_close(z), 0);
+    }
+    std::ofstream(root / "program" / "settings.ini") << "mine";
+    std::ofstream(root / "program" / "quellot") << "old";
+
+    ProxyOptions o;
+    o.port = 0;
+    o.items = 500;
+    o.accessLog = false;
+    o.offerVersion = "v2.1";
+    o.updatePackage = package;
+    o.updateName = "Next";
+    ProxyServer proxy(o);
+    std::string error;
+    ASSERT_TRUE(proxy.Start(error)) << error;
+    ServiceBaseUrl = proxy.BaseUrl();
+
+    FForm = std::make_unique<TForm1>();
+    FForm->NothingFoundBox = [] {};
+    FForm->Quit = [this] { ++FQuits; };
+    std::vector<std::string> asked;
+    FForm->ReplaceFileBox = [&](const std::string& name) {
+        asked.push_back(name);
+        return false;  // No: keep the user's file, the update goes on
+    };
+    FForm->MyUpdate1.SetPlaces({(root / "temp").string() + "/", (root / "program").string() + "/",
+                                (root / "program" / "quellot").string()});
+    FForm->FormCreate();
+    EXPECT_EQ(FForm->windowTitle(), Q("正在更新软件。。。"));
+    ASSERT_TRUE(WaitFor([&] { return FQuits == 1; }));
+    EXPECT_EQ(asked, std::vector<std::string>{"settings.ini"});
+    EXPECT_TRUE(WaitFor([&] { return fs::exists(marker); }));
+    std::ifstream kept(root / "program" / "settings.ini");
+    std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "mine");
+    FForm.reset();  // the old program ends: its script removes the old executable
+    EXPECT_TRUE(WaitFor([&] { return !fs::exists(root / "program" / "quellot"); }, 10000));
+    EXPECT_TRUE(fs::exists(root / "program" / "Next.exe"));
+    fs::remove_all(root);
 }
