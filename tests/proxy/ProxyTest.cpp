@@ -8,6 +8,8 @@
 #include "Http.h"
 #include "MD5.h"
 #include "ProxyServer.h"
+#include "ServiceReplies.h"
+#include "TestProxy.h"
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
 #include "Xml.h"
@@ -19,34 +21,13 @@ const char* const kPid = "mm_27418305_0_0";
 
 class Proxy : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ProxyOptions o;
-        o.port = 0;
-        o.items = 3000;
-        o.seed = 7;
-        o.accessLog = false;
-        gServer = new ProxyServer(o);
-        std::string error;
-        ASSERT_TRUE(gServer->Start(error)) << error;
-    }
+    static void SetUpTestSuite() { gServer = StartTestProxy({.items = 3000, .seed = 7}).release(); }
     static void TearDownTestSuite() {
         delete gServer;
         gServer = nullptr;
     }
 
-    static Tbk_Items_Cond Defaults() {
-        Tbk_Items_Cond c;
-        c.pid = kPid;
-        c.url = gServer->BaseUrl() + "taobao/tbk_items.php";
-        c.cid = "0";
-        c.sort = "commissionVolume_desc";
-        c.start_price = "0";
-        c.end_price = "999999999";
-        c.page_no = "1";
-        c.start_credit = "5heart";
-        c.end_credit = "5goldencrown";
-        return c;
-    }
+    static Tbk_Items_Cond Defaults() { return StartUpConditions(gServer->BaseUrl(), kPid); }
     // The items of a successful search, up to the first empty title.
     std::vector<Tbk_Items_Info> Search(const Tbk_Items_Cond& cond) {
         ATbk_Items_Info* table = nullptr;
@@ -379,16 +360,8 @@ TEST_F(Proxy, ServesConcurrentClients) {
 TEST(ProxyOptions, OffersTheConfiguredUpdateAndRefusesATakenPort) {
     std::string package = testing::TempDir() + "quellot_pkg.zip";
     { std::ofstream(package, std::ios::binary) << "PK\x05\x06" << std::string(18, '\0'); }
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 10;
-    o.accessLog = false;
-    o.offerVersion = "v2.1";
-    o.updatePackage = package;
-    o.updateName = "QuellotNew";
-    ProxyServer server(o);
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
+    auto started = StartTestProxy({.items = 10, .offerVersion = "v2.1", .updatePackage = package, .updateName = "QuellotNew"});
+    ProxyServer& server = *started;
     TOK ok;
     SOFT_INFO info;
     ASSERT_TRUE(ok.GetSoftInfo(server.BaseUrl() + "taobao/IV/ok.php", kPid, info));
@@ -399,9 +372,12 @@ TEST(ProxyOptions, OffersTheConfiguredUpdateAndRefusesATakenPort) {
     ASSERT_TRUE(http.Get(info.update_url, body));
     EXPECT_EQ(body.size(), 22u);
 
-    ProxyOptions same = o;
+    ProxyOptions same;
     same.port = server.Port();
+    same.items = 10;
+    same.accessLog = false;
     ProxyServer second(same);
+    std::string error;
     EXPECT_FALSE(second.Start(error));
     EXPECT_NE(error.find("in use"), std::string::npos);
 }

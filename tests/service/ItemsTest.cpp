@@ -16,19 +16,7 @@ protected:
     void SetUp() override { SetStampSource([this] { return FStamp; }); }
     void TearDown() override { SetStampSource({}); }
 
-    Tbk_Items_Cond Defaults() const {
-        Tbk_Items_Cond c;
-        c.pid = "mm_27418305_0_0";
-        c.url = FServer.BaseUrl() + "taobao/tbk_items.php";
-        c.cid = "0";
-        c.sort = "commissionVolume_desc";
-        c.start_price = "0";
-        c.end_price = "999999999";
-        c.page_no = "1";
-        c.start_credit = "5heart";
-        c.end_credit = "5goldencrown";
-        return c;
-    }
+    Tbk_Items_Cond Defaults() const { return StartUpConditions(FServer.BaseUrl(), "mm_27418305_0_0"); }
     bool Search(const Tbk_Items_Cond& cond) {
         ATbk_Items_Info* items = nullptr;
         bool ok = FClient.GetItems(cond, Tbk_Items_Info{}, items);

@@ -3,6 +3,24 @@
 
 #include <string>
 
+#include "Taobaoke_Items.h"
+
+// The conditions of the start-up search: all categories, default order, credit 5heart to
+// 5goldencrown, prices 0 to 999999999, page 1.
+inline Tbk_Items_Cond StartUpConditions(const std::string& baseUrl, const std::string& pid) {
+    Tbk_Items_Cond c;
+    c.pid = pid;
+    c.url = baseUrl + "taobao/tbk_items.php";
+    c.cid = "0";
+    c.sort = "commissionVolume_desc";
+    c.start_price = "0";
+    c.end_price = "999999999";
+    c.page_no = "1";
+    c.start_credit = "5heart";
+    c.end_credit = "5goldencrown";
+    return c;
+}
+
 // One item element; title and the other properties carry the index so entries can be told apart.
 inline std::string ItemXml(int i, const std::string& title) {
     std::string n = std::to_string(i);

@@ -5,6 +5,7 @@
 #include "CategoryNames.h"
 #include "LoopbackServer.h"
 #include "ProxyServer.h"
+#include "TestProxy.h"
 #include "Service.h"
 #include "ServiceReplies.h"
 #include "UiSupport.h"
@@ -44,13 +45,8 @@ std::string Cats(const std::string& entries) { return "<r><item_cats>" + entries
 }  // namespace
 
 TEST(CategoryTree, FromTheProxy) {
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 3000;
-    o.accessLog = false;
-    ProxyServer proxy(o);
-    std::string error;
-    ASSERT_TRUE(proxy.Start(error)) << error;
+    auto started = StartTestProxy({.items = 3000});
+    ProxyServer& proxy = *started;
     ServiceBaseUrl = proxy.BaseUrl();
     Window w;
     ASSERT_TRUE(w.Idle());

@@ -9,6 +9,7 @@
 #include "LoopbackServer.h"
 #include "Platform.h"
 #include "ProxyServer.h"
+#include "TestProxy.h"
 #include "Service.h"
 #include "UiSupport.h"
 #include "Unit1.h"
@@ -19,15 +20,7 @@ QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 class MainWindow : public testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ProxyOptions o;
-        o.port = 0;
-        o.items = 4000;
-        o.accessLog = false;
-        gProxy = new ProxyServer(o);
-        std::string error;
-        ASSERT_TRUE(gProxy->Start(error)) << error;
-    }
+    static void SetUpTestSuite() { gProxy = StartTestProxy({.items = 4000}).release(); }
     static void TearDownTestSuite() {
         delete gProxy;
         gProxy = nullptr;

@@ -10,6 +10,7 @@
 
 #include "LoopbackServer.h"
 #include "ProxyServer.h"
+#include "TestProxy.h"
 #include "Service.h"
 #include "UiSupport.h"
 #include "Unit1.h"
@@ -19,15 +20,7 @@ namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 std::unique_ptr<ProxyServer> StartProxy(const std::string& offer = "v2.0") {
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 2000;
-    o.accessLog = false;
-    o.offerVersion = offer;
-    auto proxy = std::make_unique<ProxyServer>(o);
-    std::string error;
-    EXPECT_TRUE(proxy->Start(error)) << error;
-    return proxy;
+    return StartTestProxy({.offerVersion = offer});
 }
 
 std::string DeadUrl() {
@@ -164,17 +157,8 @@ TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
     std::ofstream(root / "program" / "settings.ini") << "mine";
     std::ofstream(root / "program" / "quellot") << "old";
 
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 500;
-    o.accessLog = false;
-    o.offerVersion = "v2.1";
-    o.updatePackage = package;
-    o.updateName = "Next";
-    ProxyServer proxy(o);
-    std::string error;
-    ASSERT_TRUE(proxy.Start(error)) << error;
-    ServiceBaseUrl = proxy.BaseUrl();
+    auto proxy = StartTestProxy({.items = 500, .offerVersion = "v2.1", .updatePackage = package, .updateName = "Next"});
+    ServiceBaseUrl = proxy->BaseUrl();
 
     FForm = std::make_unique<TForm1>();
     FForm->NothingFoundBox = [] {};

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "ProxyServer.h"
+#include "TestProxy.h"
 #include "Service.h"
 #include "myupdate.h"
 
@@ -195,16 +196,8 @@ TEST(Update, InstallsEndToEndFromTheProxy) {
     MakeZip(package, {{"Quellot2/QuellotNew.exe", "#!/bin/sh\necho started > '" + marker + "'\n", ZIP_OPSYS_UNIX,
                        0100755u << 16},
                       {"Quellot2/data.txt", "data"}});
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 10;
-    o.accessLog = false;
-    o.offerVersion = "v2.1";
-    o.updatePackage = package;
-    o.updateName = "QuellotNew";
-    ProxyServer proxy(o);
-    std::string error;
-    ASSERT_TRUE(proxy.Start(error)) << error;
+    auto started = StartTestProxy({.items = 10, .offerVersion = "v2.1", .updatePackage = package, .updateName = "QuellotNew"});
+    ProxyServer& proxy = *started;
 
     TOK ok;
     SOFT_INFO info;
@@ -231,16 +224,9 @@ TEST(Update, InstallsEndToEndFromTheProxy) {
 TEST(Update, FailuresPostTheFailedMessage) {
     Folder program, temp, build;
     std::ofstream(build / "broken.zip") << "PK\x03\x04 broken";
-    ProxyOptions o;
-    o.port = 0;
-    o.items = 10;
-    o.accessLog = false;
-    o.offerVersion = "v2.1";
-    o.updatePackage = (build / "broken.zip").string();
-    o.updateName = "Broken";
-    ProxyServer proxy(o);
-    std::string error;
-    ASSERT_TRUE(proxy.Start(error)) << error;
+    auto started = StartTestProxy(
+        {.items = 10, .offerVersion = "v2.1", .updatePackage = (build / "broken.zip").string(), .updateName = "Broken"});
+    ProxyServer& proxy = *started;
 
     struct Case {
         std::string name, url;

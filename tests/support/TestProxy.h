@@ -1,0 +1,31 @@
+#pragma once
+// quellot-proxy for tests: in-process, on a free loopback port, without its access log.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ProxyServer.h"
+
+struct TestProxyConfig {
+    int items = 2000;
+    uint32_t seed = 1;
+    std::string offerVersion = "v2.0";
+    std::string updatePackage;
+    std::string updateName = "Quellot";
+};
+
+inline std::unique_ptr<ProxyServer> StartTestProxy(const TestProxyConfig& c = {}) {
+    ProxyOptions o;
+    o.port = 0;
+    o.items = c.items;
+    o.seed = c.seed;
+    o.accessLog = false;
+    o.offerVersion = c.offerVersion;
+    o.updatePackage = c.updatePackage;
+    o.updateName = c.updateName;
+    auto proxy = std::make_unique<ProxyServer>(o);
+    std::string error;
+    if (!proxy->Start(error)) ADD_FAILURE() << error;
+    return proxy;
+}
