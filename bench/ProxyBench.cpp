@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ProxyServer.h"
+#include "ServiceReplies.h"
 #include "Taobaoke_Items.h"
 
 namespace {
@@ -29,15 +30,7 @@ BENCHMARK(BM_CatalogueGeneration20000)->Unit(benchmark::kMillisecond);
 
 void BM_ItemSearch(benchmark::State& state) {
     TTaobaoke_Items client;
-    Tbk_Items_Cond c;
-    c.pid = "mm_27418305_0_0";
-    c.url = Server().BaseUrl() + "taobao/tbk_items.php";
-    c.cid = "0";
-    c.sort = "commissionVolume_desc";
-    c.start_price = "0";
-    c.end_price = "999999999";
-    c.start_credit = "5heart";
-    c.end_credit = "5goldencrown";
+    Tbk_Items_Cond c = StartUpConditions(Server().BaseUrl(), "mm_27418305_0_0");
     c.keyword = state.range(0) ? Utf8ToGbk("手机") : "";
     int page = 0;
     ATbk_Items_Info* items = nullptr;
