@@ -42,9 +42,10 @@ BrowserPage::BrowserPage(QObject* parent) : QWebEnginePage(parent) {
         "document.documentElement.style.overflow='hidden';"
         "if (document.body) document.body.style.overflow='hidden';"
         "var s=document.createElement('style');"
-        "s.textContent='.div_credit{overflow:hidden}"
+        "s.textContent='.div_credit,.div_title{display:flow-root}"
+        ".div_pic{display:flex;align-items:center;justify-content:center}"
         ".div_pic p,.div_pic img{position:static!important;margin:0}"
-        ".div_pic img{vertical-align:middle;max-width:100%;max-height:100%}';"
+        ".div_pic img{display:block;max-width:100%;max-height:100%}';"
         "(document.head||document.documentElement).appendChild(s);");
     scripts().insert(noScroll);
 }
