@@ -11,11 +11,13 @@
 #include <cstdio>
 #include <dirent.h>
 #include <fstream>
+#include <memory>
 #include <functional>
 #include <set>
 #include <sstream>
 #include <vector>
 
+#include "Browser.h"
 #include "Http.h"
 #include "ProxyServer.h"
 #include "Service.h"
@@ -83,15 +85,22 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu", 0);
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    // On the compiled-in port when it is free, so the credit pictures (which name that
+    // address) load as they do for a user.
     ProxyOptions o;
-    o.port = 0;
     o.accessLog = false;
-    ProxyServer proxy(o);
+    auto proxyHolder = std::make_unique<ProxyServer>(o);
     std::string error;
-    if (!proxy.Start(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
+    if (!proxyHolder->Start(error)) {
+        o.port = 0;
+        proxyHolder = std::make_unique<ProxyServer>(o);
+        if (!proxyHolder->Start(error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
     }
+    ProxyServer& proxy = *proxyHolder;
+    std::printf("proxy at %s\n", proxy.BaseUrl().c_str());
     ServiceBaseUrl = proxy.BaseUrl();
 
     QElapsedTimer cold;
@@ -136,7 +145,28 @@ int main(int argc, char** argv) {
         http.Get(form.Taobaoke_Items1.LastUrl(), body);
         getMs.push_back(g.nsecsElapsed() / 1e6);
     }
+    // The same page once more, its pictures now in the engine's cache: the engine's own share.
+    std::vector<double> reloadMs;
+    for (int i = 0; i < 10; ++i) {
+        int before = loads;
+        QElapsedTimer t;
+        t.start();
+        form.RenderPage();
+        WaitFor([&] { return loads > before; });
+        reloadMs.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::vector<double> blankMs;
+    for (int i = 0; i < 10; ++i) {
+        int before = loads;
+        QElapsedTimer t;
+        t.start();
+        LoadHtml(form.web, "<body>x</body>");
+        WaitFor([&] { return loads > before; });
+        blankMs.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::printf("a one-word page to load finished, median: %.1f ms\n", Median(blankMs));
     double search = Median(searchMs), get = Median(getMs);
+    std::printf("re-rendering a shown page (pictures cached) to load finished, median: %.1f ms\n", Median(reloadMs));
     std::printf("cold start to the first result page loaded: %.0f ms\n", coldMs);
     std::printf("StartSearch to page load finished, median of %zu searches: %.1f ms\n", searchMs.size(), search);
     std::printf("StartSearch to the result stored in its tab (page handed to the browser), median: %.1f ms\n",

@@ -1,57 +1,147 @@
 #include "Pictures.h"
 
-#include <cstdio>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
-std::string Format(const char* fmt, auto... args) {
-    char buf[512];
-    int n = std::snprintf(buf, sizeof buf, fmt, args...);
-    return std::string(buf, n > 0 ? std::min<size_t>(n, sizeof buf - 1) : 0);
+struct Rgba {
+    uint8_t r, g, b, a;
+};
+
+// A picture being drawn: RGBA pixels, row by row.
+struct Canvas {
+    int w, h;
+    std::vector<Rgba> px;
+    Canvas(int width, int height, Rgba fill) : w(width), h(height), px(size_t(width) * height, fill) {}
+    void Set(int x, int y, Rgba c) {
+        if (x >= 0 && y >= 0 && x < w && y < h) px[size_t(y) * w + x] = c;
+    }
+};
+
+void PutBigEndian(std::string& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
 }
 
-const char* const kShapes[4] = {
-    "M8 2 C8 0 4 0 4 3 C4 5 8 8 8 9 C8 8 12 5 12 3 C12 0 8 0 8 2 Z",           // heart
-    "M8 1 L13 6 L8 14 L3 6 Z",                                                 // diamond
-    "M2 12 L2 4 L5 8 L8 2 L11 8 L14 4 L14 12 Z",                               // crown
-    "M2 12 L2 4 L5 8 L8 2 L11 8 L14 4 L14 12 Z",                               // golden crown
-};
-const char* const kColours[4] = {"#e4393c", "#2b7bd9", "#2b7bd9", "#e6a100"};
+void Chunk(std::string& out, const char* type, const std::string& data) {
+    PutBigEndian(out, static_cast<uint32_t>(data.size()));
+    std::string body = std::string(type, 4) + data;
+    out += body;
+    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+}
+
+std::string EncodePng(const Canvas& c) {
+    std::string raw;
+    raw.reserve(size_t(c.h) * (1 + 4 * size_t(c.w)));
+    for (int y = 0; y < c.h; ++y) {
+        raw += '\0';  // no filter
+        for (int x = 0; x < c.w; ++x) {
+            const Rgba& p = c.px[size_t(y) * c.w + x];
+            raw += static_cast<char>(p.r);
+            raw += static_cast<char>(p.g);
+            raw += static_cast<char>(p.b);
+            raw += static_cast<char>(p.a);
+        }
+    }
+    uLongf packedSize = compressBound(raw.size());
+    std::string packed(packedSize, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+              raw.size(), 6);
+    packed.resize(packedSize);
+    std::string png = "\x89PNG\r\n\x1a\n";
+    std::string header;
+    PutBigEndian(header, c.w);
+    PutBigEndian(header, c.h);
+    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA
+    Chunk(png, "IHDR", header);
+    Chunk(png, "IDAT", packed);
+    Chunk(png, "IEND", "");
+    return png;
+}
+
+Rgba Hsl(int hue, double s, double l) {
+    double c = (1 - std::fabs(2 * l - 1)) * s, hp = (hue % 360) / 60.0, x = c * (1 - std::fabs(std::fmod(hp, 2) - 1));
+    double r = 0, g = 0, b = 0;
+    if (hp < 1) r = c, g = x;
+    else if (hp < 2) r = x, g = c;
+    else if (hp < 3) g = c, b = x;
+    else if (hp < 4) g = x, b = c;
+    else if (hp < 5) r = x, b = c;
+    else r = c, b = x;
+    double m = l - c / 2;
+    auto k = [m](double v) { return static_cast<uint8_t>(std::clamp((v + m) * 255.0, 0.0, 255.0)); };
+    return {k(r), k(g), k(b), 255};
+}
+
+// Digits 3 wide and 5 high, one row of three bits each.
+const uint8_t kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
+                                {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
+
+void DrawNumber(Canvas& c, const std::string& digits, int scale, int bottom, Rgba ink) {
+    int width = int(digits.size()) * 4 * scale - scale;
+    int left = (c.w - width) / 2, top = bottom - 5 * scale;
+    for (size_t i = 0; i < digits.size(); ++i)
+        for (int row = 0; row < 5; ++row)
+            for (int col = 0; col < 3; ++col)
+                if (kDigits[digits[i] - '0'][row] & (4 >> col))
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx)
+                            c.Set(left + int(i) * 4 * scale + col * scale + dx, top + row * scale + dy, ink);
+}
+
+// Inside tests on coordinates normalised to -1..1 around a symbol's centre.
+bool InHeart(double x, double y) {
+    y = -y * 1.15 + 0.25;
+    x *= 1.15;
+    double a = x * x + y * y - 1;
+    return a * a * a - x * x * y * y * y <= 0;
+}
+bool InDiamond(double x, double y) { return std::fabs(x) * 0.9 + std::fabs(y) <= 0.95; }
+bool InCrown(double x, double y) {
+    if (y > 0.75 || y < -0.8 || std::fabs(x) > 0.9) return false;
+    if (y > 0.1) return true;
+    // three points: the band's top edge dips between them
+    double spike = 0.8 - 1.6 * std::min({std::fabs(x + 0.9), std::fabs(x), std::fabs(x - 0.9)}) / 0.45;
+    return -y <= std::max(0.0, spike) || y > -0.05;
+}
 
 }  // namespace
 
-std::string ItemPictureSvg(int64_t numIid, int size) {
+std::string ItemPicturePng(int64_t numIid, int size) {
     uint32_t h = static_cast<uint32_t>(numIid) * 2654435761u;
     int hue = static_cast<int>(h % 360);
     int shape = static_cast<int>((h >> 9) % 3);
-    double c = size / 2.0, r = size * 0.28;
-    std::string body;
-    if (shape == 0)
-        body = Format("<circle cx='%.1f' cy='%.1f' r='%.1f' fill='hsl(%d,70%%,45%%)'/>", c, c * 0.9, r, (hue + 180) % 360);
-    else if (shape == 1)
-        body = Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' rx='%.1f' fill='hsl(%d,70%%,45%%)'/>",
-                      c - r, c * 0.9 - r, 2 * r, 2 * r, r / 4, (hue + 180) % 360);
-    else
-        body = Format("<polygon points='%.1f,%.1f %.1f,%.1f %.1f,%.1f' fill='hsl(%d,70%%,45%%)'/>", c,
-                      c * 0.9 - r, c + r, c * 0.9 + r, c - r, c * 0.9 + r, (hue + 180) % 360);
-    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%d' height='%d' viewBox='0 0 %d %d'>"
-                  "<rect width='%d' height='%d' fill='hsl(%d,60%%,88%%)'/>",
-                  size, size, size, size, size, size, hue) +
-           body +
-           Format("<text x='%.1f' y='%.1f' font-size='%d' text-anchor='middle' fill='#333' "
-                  "font-family='sans-serif'>",
-                  c, size - size * 0.08, size / 8) +
-           std::to_string(numIid) + "</text></svg>";
+    Canvas c(size, size, Hsl(hue, 0.6, 0.88));
+    Rgba fill = Hsl(hue + 180, 0.7, 0.45);
+    double cx = size / 2.0, cy = size * 0.45, r = size * 0.28;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            double dx = (x + 0.5 - cx) / r, dy = (y + 0.5 - cy) / r;
+            bool inside = shape == 0   ? dx * dx + dy * dy <= 1
+                          : shape == 1 ? std::fabs(dx) <= 0.9 && std::fabs(dy) <= 0.9
+                                       : dy <= 1 && dy >= -1 && std::fabs(dx) <= (dy + 1) / 2;
+            if (inside) c.Set(x, y, fill);
+        }
+    DrawNumber(c, std::to_string(numIid), std::max(1, size / 80), size - size / 16, {51, 51, 51, 255});
+    return EncodePng(c);
 }
 
-std::string CreditPictureSvg(int level) {
+std::string CreditPicturePng(int level) {
     if (level < 1 || level > 20) return {};
     int kind = (level - 1) / 5, count = (level - 1) % 5 + 1;
-    std::string svg = Format("<svg xmlns='http://www.w3.org/2000/svg' width='%d' height='16' viewBox='0 0 %d 16'>",
-                             count * 16, count * 16);
+    const Rgba colours[4] = {{228, 57, 60, 255}, {43, 123, 217, 255}, {43, 123, 217, 255}, {230, 161, 0, 255}};
+    Canvas c(count * 16, 16, {0, 0, 0, 0});
     for (int i = 0; i < count; ++i)
-        svg += Format("<path transform='translate(%d,0)' d='%s' fill='%s'/>", i * 16, kShapes[kind], kColours[kind]);
-    return svg + "</svg>";
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                double nx = (x + 0.5 - 8) / 7, ny = (y + 0.5 - 8) / 7;
+                bool inside = kind == 0 ? InHeart(nx, ny) : kind == 1 ? InDiamond(nx, ny) : InCrown(nx, ny);
+                if (inside) c.Set(i * 16 + x, y, colours[kind]);
+            }
+    return EncodePng(c);
 }
 
 int CreditLevelOfFile(const std::string& file) {

@@ -246,7 +246,7 @@ void ProxyServer::Routes() {
     });
     FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)", [this](const httplib::Request& req, auto& res) {
         Counted("pictures");
-        Reply(res, ItemPictureSvg(std::stoll(req.matches[1]), req.matches[2] == "sum" ? 80 : 160), "image/svg+xml");
+        Reply(res, ItemPicturePng(std::stoll(req.matches[1]), req.matches[2] == "sum" ? 80 : 160), "image/png");
     });
     FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))", [this](const httplib::Request& req, auto& res) {
         Counted("credit");
@@ -255,7 +255,7 @@ void ProxyServer::Routes() {
             res.status = 404;
             return;
         }
-        Reply(res, CreditPictureSvg(level), "image/svg+xml");
+        Reply(res, CreditPicturePng(level), "image/png");
     });
     FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
