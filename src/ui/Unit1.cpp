@@ -318,8 +318,7 @@ bool TForm1::PressEffect(QObject* target, QEvent* e) {
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (ApplicationEvents1Message(watched, e)) return true;
     if (PressEffect(watched, e)) return true;
-    if (e->type() == QEvent::KeyPress && isAncestorOf(qobject_cast<QWidget*>(watched)) &&
-        bsSkinPanel1->isAncestorOf(qobject_cast<QWidget*>(watched))) {
+    if (e->type() == QEvent::KeyPress && bsSkinPanel1->isAncestorOf(qobject_cast<QWidget*>(watched))) {
         auto* k = static_cast<QKeyEvent*>(e);
         // Enter in a criteria control clicks the window's default button, unless a list is open.
         if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && !QApplication::activePopupWidget()) {
