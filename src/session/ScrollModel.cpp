@@ -63,3 +63,5 @@ void ScrollModel::ResetOnNextDocument() {
     FResetPending = true;
     FEnabled = false;
 }
+
+void ScrollModel::CancelReset() { FResetPending = false; }

@@ -31,6 +31,9 @@ public:
     void WheelDown();
     // A new search: disabled now, back to the top once the next page reports its height.
     void ResetOnNextDocument();
+    // The search brought no page: the page still shown keeps its position and, once its
+    // height is reported again, its range.
+    void CancelReset();
 
 private:
     void SetMax(int value);

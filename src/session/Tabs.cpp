@@ -74,18 +74,25 @@ int TabList::OpenTab(const Criteria& c, const Text& key, int pageNo, const ATbk_
     t->AreaIndex = c.AreaIndex;
     t->Guarantee = c.Guarantee;
     CopyResults(*t, results);
+    t->Serial = FNextSerial++;
     FTabs.push_back(std::move(t));
     FActive = Count() - 1;
     return FActive;
 }
 
-bool TabList::StorePage(const Text& key, int pageNo, const ATbk_Items_Info& results) {
-    TAB* t = ActiveTab();
-    if (!t) return false;
-    t->Key = key;
-    t->PageNo = pageNo;
-    CopyResults(*t, results);
+bool TabList::StorePage(int index, const Text& key, int pageNo, const ATbk_Items_Info& results) {
+    if (index < 0 || index >= Count()) return false;
+    TAB& t = *FTabs[index];
+    t.Key = key;
+    t.PageNo = pageNo;
+    CopyResults(t, results);
     return true;
+}
+
+int TabList::IndexOfSerial(uint64_t serial) const {
+    for (int i = 0; i < Count(); ++i)
+        if (FTabs[i]->Serial == serial) return i;
+    return -1;
 }
 
 bool TabList::Close(int index) {

@@ -26,6 +26,9 @@ struct TAB {
     int AreaIndex = 0;
     int ViewIndex = 0;
     std::array<Tbk_Items_Info, kTabItems> Items;
+    // Given by the tab list when the tab opens and never reused: a search started for this tab
+    // finds it again by this, wherever it has moved, or learns that it was closed.
+    uint64_t Serial = 0;
 };
 
 // The criteria a tab restores into the controls (its category id comes from its node).
@@ -55,9 +58,11 @@ public:
     // returns its index. Its caption is the keyword, or the category's caption without one.
     int OpenTab(const Criteria& c, const Text& key, int pageNo, const ATbk_Items_Info& results);
     static Text CaptionFor(const Criteria& c);
-    // A page search's result: the active tab takes the new key, page and items but keeps the
-    // criteria it was opened with. False when no tab is open.
-    bool StorePage(const Text& key, int pageNo, const ATbk_Items_Info& results);
+    // A page search's result: tab index takes the new key, page and items but keeps the
+    // criteria it was opened with. False when there is no such tab.
+    bool StorePage(int index, const Text& key, int pageNo, const ATbk_Items_Info& results);
+    // The position of the open tab with this serial, -1 when it has been closed.
+    int IndexOfSerial(uint64_t serial) const;
 
     // Closing rules: never the last tab, never an index outside the list. The neighbour to
     // activate first is the tab to the left, or the second one when the first closes.
@@ -69,4 +74,5 @@ public:
 private:
     std::vector<std::unique_ptr<TAB>> FTabs;
     int FActive = -1;
+    uint64_t FNextSerial = 1;
 };

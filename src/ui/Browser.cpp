@@ -1,5 +1,6 @@
 #include "Browser.h"
 
+#include <QWebEngineHistory>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
@@ -48,11 +49,14 @@ BrowserPage::BrowserPage(QObject* parent) : QWebEnginePage(parent) {
         ".div_pic img{display:block;max-width:100%;max-height:100%}';"
         "(document.head||document.documentElement).appendChild(s);");
     scripts().insert(noScroll);
+    // Every page is made in memory and replaces the last: there is no history to go back to.
+    connect(this, &QWebEnginePage::loadFinished, this, [this] { history()->clear(); });
 }
 
 QWebEnginePage* BrowserPage::createWindow(WebWindowType) { return new ExternalWindow(this); }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (type == NavigationTypeBackForward) return false;
     if (type == NavigationTypeLinkClicked && isMainFrame) {
         if (url.scheme() == "http" || url.scheme() == "https") platform::OpenUrl(url.toString().toStdString());
         return false;

@@ -45,13 +45,20 @@ void TMyScrollBar::ResetOnNextDocument() {
     Sync();
 }
 
+void TMyScrollBar::CancelReset() {
+    FModel.CancelReset();
+    UpdateRange();
+}
+
 void TMyScrollBar::SetPosition(int position) {
     FModel.SetPosition(position);
     Sync();
 }
 
 void TMyScrollBar::ScrollDocument(int delta) {
-    if (m_web && delta) m_web->page()->runJavaScript(QString("window.scrollBy(0,%1)").arg(delta));
+    // The page goes to the bar's position rather than by the distance moved: the same while
+    // the two agree, and it puts the page right again should anything else have scrolled it.
+    if (m_web && delta) m_web->page()->runJavaScript(QString("window.scrollTo(0,%1)").arg(FModel.Position()));
 }
 
 void TMyScrollBar::Sync() {

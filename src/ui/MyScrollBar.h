@@ -20,6 +20,8 @@ public:
     void WheelUp();
     void WheelDown();
     void ResetOnNextDocument();
+    // No next document is coming: the bar fits the page shown again.
+    void CancelReset();
     // Position 0, as after a page has been rendered.
     void SetPosition(int position);
     const ScrollModel& Model() const { return FModel; }

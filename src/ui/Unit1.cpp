@@ -244,7 +244,8 @@ void TForm1::BindEvents() {
     connect(BackBut, &QPushButton::clicked, this, &TForm1::BackButClick);
     connect(NextBut, &QPushButton::clicked, this, &TForm1::NextButClick);
     connect(TailBut, &QPushButton::clicked, this, &TForm1::TailButClick);
-    connect(ComboBoxPage, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxPageChange);
+    // Every choice the user makes counts, the entry already shown included.
+    connect(ComboBoxPage, &QComboBox::activated, this, &TForm1::ComboBoxPageChange);
     connect(bsSkinComboBoxEx3, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBoxEx3Change);
     connect(bsSkinComboBox4, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBox4Change);
     connect(bsSkinTabControl1, &QTabBar::currentChanged, this, &TForm1::bsSkinTabControl1Change);
@@ -254,6 +255,7 @@ void TForm1::BindEvents() {
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
+    connect(bsSkinPopupMenu2, &QMenu::aboutToShow, this, &TForm1::UpdateMenuState);
     // One application-wide filter sees every event first, the way the message filter sees
     // every queued message.
     qApp->installEventFilter(this);
@@ -264,32 +266,64 @@ bool TForm1::InsideBrowser(QObject* target) const {
     return w && w != web && web->isAncestorOf(w);
 }
 
-bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
-    switch (e->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-            // Alt combinations are system keys and pass, as F10 does.
-            if (static_cast<QKeyEvent*>(e)->modifiers() & Qt::AltModifier) return false;
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_F10) return false;
-            return InsideBrowser(target);
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-            return static_cast<QMouseEvent*>(e)->button() == Qt::RightButton && InsideBrowser(target);
-        case QEvent::ContextMenu:
-            return InsideBrowser(target);
-        case QEvent::Wheel:
-            if (InsideBrowser(target)) {
-                // One step per wheel message, whatever its size; the page sees it too.
-                if (static_cast<QWheelEvent*>(e)->angleDelta().y() > 0)
-                    ScrollBar->WheelUp();
-                else
-                    ScrollBar->WheelDown();
-            }
-            return false;
+bool TForm1::BrowserHistoryKey(QObject* target, QKeyEvent* k) const {
+    // The result browser has no history a user may walk: its pages are made in memory.
+    if (!InsideBrowser(target) && target != web) return false;
+    switch (k->key()) {
+        case Qt::Key_Back:
+        case Qt::Key_Forward:
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            return k->modifiers() & Qt::AltModifier;
         default:
             return false;
     }
+}
+
+bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
+    switch (e->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            auto* k = static_cast<QKeyEvent*>(e);
+            if (BrowserHistoryKey(target, k)) return true;
+            // Alt combinations are system keys and pass, as F10 does.
+            if (k->modifiers() & Qt::AltModifier) return false;
+            if (k->key() == Qt::Key_F10) return false;
+            return InsideBrowser(target);
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick: {
+            Qt::MouseButton button = static_cast<QMouseEvent*>(e)->button();
+            bool history = button == Qt::BackButton || button == Qt::ForwardButton;
+            return (button == Qt::RightButton || history) && (InsideBrowser(target) || (history && target == web));
+        }
+        case QEvent::ContextMenu:
+            return InsideBrowser(target);
+        case QEvent::Wheel:
+            return WheelFilter(target, static_cast<QWheelEvent*>(e));
+        default:
+            return false;
+    }
+}
+
+bool TForm1::WheelFilter(QObject* target, QWheelEvent* e) {
+    auto* w = qobject_cast<QWidget*>(target);
+    if (!w || w->window() != this) return false;
+    if (InsideBrowser(target) || target == ScrollBar) {
+        // Only the vertical wheel scrolls, a step a notch; turns smaller than a notch (fine
+        // wheels, touchpads) add up. The page sees the wheel too; the bar would step again.
+        FWheelRemainder += e->angleDelta().y();
+        for (; FWheelRemainder >= 120; FWheelRemainder -= 120) ScrollBar->WheelUp();
+        for (; FWheelRemainder <= -120; FWheelRemainder += 120) ScrollBar->WheelDown();
+        return target == ScrollBar;
+    }
+    // A list or number box the user has not put the focus in ignores the wheel: scrolling
+    // past it must not change a filter, let alone start a search.
+    for (QWidget* p = w; p && p != this; p = p->parentWidget())
+        if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p)) return !p->hasFocus();
+    return false;
 }
 
 bool TForm1::PressEffect(QObject* target, QEvent* e) {
@@ -297,35 +331,53 @@ bool TForm1::PressEffect(QObject* target, QEvent* e) {
                       : target == Image1         ? Image1
                       : target == Image2         ? Image2
                                                  : nullptr;
-    if (!picture || !picture->isEnabled()) return false;
-    if (e->type() == QEvent::MouseButtonPress) {
-        picture->move(picture->x() + 1, picture->y() + 1);
-        return true;
-    }
-    if (e->type() == QEvent::MouseButtonRelease) {
-        picture->move(picture->x() - 1, picture->y() - 1);
-        auto* m = static_cast<QMouseEvent*>(e);
-        if (m->button() == Qt::LeftButton && picture->rect().contains(m->position().toPoint())) {
+    if (!picture) return false;
+    switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // A disabled picture takes no presses; one already down is not moved twice.
+            if (!picture->isEnabled()) return false;
+            if (!FPressedPicture) {
+                picture->move(picture->x() + 1, picture->y() + 1);
+                FPressedPicture = picture;
+                FPressWasDouble = e->type() == QEvent::MouseButtonDblClick;
+            }
+            return true;
+        case QEvent::MouseButtonRelease: {
+            if (FPressedPicture != picture) return picture->isEnabled();
+            // Back where it was, even when a search disabled it meanwhile.
+            picture->move(picture->x() - 1, picture->y() - 1);
+            FPressedPicture = nullptr;
+            auto* m = static_cast<QMouseEvent*>(e);
+            // The second half of a double click is no second click: the first one launched.
+            if (FPressWasDouble || m->button() != Qt::LeftButton || !picture->rect().contains(m->position().toPoint()))
+                return true;
             if (picture == bsSkinLinkImage1) bsSkinLinkImage1Click();
             if (picture == Image1) Image1Click();
             if (picture == Image2) Image2Click();
+            return true;
         }
-        return true;
+        default:
+            return false;
     }
-    return false;
+}
+
+bool TForm1::EnterClicksDefault(QObject* target, QKeyEvent* k) {
+    // Enter in any control of the window that has no use for it clicks the default button:
+    // the criteria, the tree, the lists, the check box. The page swallows its keys; an open
+    // list or completion takes Enter for itself.
+    if (k->key() != Qt::Key_Return && k->key() != Qt::Key_Enter) return false;
+    auto* w = qobject_cast<QWidget*>(target);
+    if (!w || (w != this && !isAncestorOf(w)) || InsideBrowser(target) || w == web) return false;
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) return false;
+    Button1->click();
+    return true;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (ApplicationEvents1Message(watched, e)) return true;
     if (PressEffect(watched, e)) return true;
-    if (e->type() == QEvent::KeyPress && bsSkinPanel1->isAncestorOf(qobject_cast<QWidget*>(watched))) {
-        auto* k = static_cast<QKeyEvent*>(e);
-        // Enter in a criteria control clicks the window's default button, unless a list is open.
-        if ((k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && !QApplication::activePopupWidget()) {
-            Button1->click();
-            return true;
-        }
-    }
+    if (e->type() == QEvent::KeyPress && EnterClicksDefault(watched, static_cast<QKeyEvent*>(e))) return true;
     if (watched == bsSkinTabControl1 && e->type() == QEvent::MouseButtonDblClick) {
         auto* m = static_cast<QMouseEvent*>(e);
         if (m->button() == Qt::LeftButton) {
@@ -405,6 +457,17 @@ void TForm1::bsBusinessSkinForm1Minimize() {
 void TForm1::bsBusinessSkinForm1Restore() {
     N2->setEnabled(false);
     N3->setEnabled(true);
+}
+
+void TForm1::UpdateMenuState() {
+    // Where the menu is opened from decides nothing; the window's state does. 还原 can act
+    // while the window is minimised or behind another window, 最小化 while it is not minimised.
+    if (isMinimized()) {
+        bsBusinessSkinForm1Minimize();
+        return;
+    }
+    bsBusinessSkinForm1Restore();
+    if (!isActiveWindow()) N2->setEnabled(true);
 }
 
 void TForm1::Image1Click() { platform::StartCalculator(); }

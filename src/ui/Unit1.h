@@ -4,9 +4,12 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QWheelEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
@@ -100,7 +103,8 @@ public:
     // State a caller may look at.
     const TabList& Tabs() const { return FTabList; }
     int PageNo() const { return FPageNo; }
-    bool SearchIdle() const { return FSearch.Idle(); }
+    // No search runs and none has a result waiting to be handled.
+    bool SearchIdle() const { return FSearch.Idle() && !FAwaitingResult; }
     const KeywordHistory& History() const { return FHistory; }
 
     // Searches and their steps.
@@ -151,9 +155,23 @@ private:
     bool ApplicationEvents1Message(QObject* target, QEvent* e);
     bool InsideBrowser(QObject* target) const;
     bool PressEffect(QObject* target, QEvent* e);
+    bool WheelFilter(QObject* target, QWheelEvent* e);
+    bool EnterClicksDefault(QObject* target, QKeyEvent* k);
+    bool BrowserHistoryKey(QObject* target, QKeyEvent* k) const;
+    void UpdateMenuState();
 
+    // What a running search was started with; its result is filed under this, whatever the
+    // controls and the tab strip show by the time it arrives.
+    struct SearchTicket {
+        Criteria criteria;
+        int pageNo = 1;
+        bool pageSearch = false;
+        uint64_t tabSerial = 0;  // a page search's tab
+    };
     void LaunchWorker();
     void RunSearch(Criteria criteria, int pageNo);
+    void RequestPage(int page);
+    void SearchEnded();
     void WMSearchDone();
     void WMSearchFailed();
     void WMUpdateDone();
@@ -178,6 +196,8 @@ private:
     KeywordHistory FHistory;
     SearchGate FSearch;
     std::thread FWorker;
+    SearchTicket FTicket;
+    bool FAwaitingResult = false;  // from a search's start until its message is handled
     ATbk_Items_Info* FResults = nullptr;
     int FPageNo = 1;
     bool FReuseTab = false;
@@ -186,4 +206,8 @@ private:
     QPoint FMenuPoint;
     QVector<QPixmap> FCategoryIcons;     // ImageList3
     QTreeWidgetItem* FLastNode = nullptr;  // the last category node selected
+    QLabel* FPressedPicture = nullptr;     // the picture button held down, moved by the press
+    bool FPressWasDouble = false;
+    QPointer<QWidget> FFocusBeforeSearch;  // the control that had the focus when a search began
+    int FWheelRemainder = 0;  // wheel turns smaller than a notch, kept for the next event
 };

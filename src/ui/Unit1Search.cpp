@@ -1,7 +1,7 @@
 // The window's side of a search: reading and restoring the criteria controls, the worker,
 // storing results in tabs, the pager and the tab strip.
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -60,7 +60,7 @@ void TForm1::WriteCriteria(const Criteria& c) {
 }
 
 void TForm1::StartSearch() {
-    if (!FSearch.Idle()) return;
+    if (!SearchIdle()) return;
     Criteria c = ReadCriteria();
     if (NormalizeCriteria(c).Any()) WriteCriteria(c);
     int index = 0;
@@ -69,8 +69,10 @@ void TForm1::StartSearch() {
         return;
     }
     if (!FSearch.TryBegin()) return;
+    FAwaitingResult = true;
     FPageNo = 1;
     FReuseTab = false;
+    FTicket = SearchTicket{};
     RememberKeyword(c.Keyword);
     ScrollBar->ResetOnNextDocument();
     LaunchWorker();
@@ -78,57 +80,79 @@ void TForm1::StartSearch() {
 }
 
 void TForm1::SearchPage() {
-    // A page search takes the same gate as a new one: never two workers at once, even when
-    // a tab activated during a search has re-enabled the pager.
-    if (!FSearch.TryBegin()) return;
+    // A page search takes the same gate as a new one: never two workers at once.
+    TAB* t = FTabList.ActiveTab();
+    if (!t || !SearchIdle() || !FSearch.TryBegin()) return;
+    FAwaitingResult = true;
     FReuseTab = true;
+    // The page is for this tab and reads the controls as they stand now, before the user can
+    // switch to another tab.
+    FTicket = SearchTicket{ReadCriteria(), FPageNo, true, t->Serial};
     SetControlsEnabled(false);
     LaunchWorker();
 }
 
 void TForm1::LaunchWorker() {
-    // The criteria are taken once the user-interface thread is back in its event loop, so the
-    // start-up search sees the default filters set after it was asked for.
+    // A new search's criteria are taken once the user-interface thread is back in its event
+    // loop, so the start-up search sees the default filters set after it was asked for.
     QTimer::singleShot(0, this, [this] {
         setWindowTitle(QString::fromUtf8(kSearchingCaption));
-        Criteria c = ReadCriteria();
+        if (!FTicket.pageSearch) FTicket = SearchTicket{ReadCriteria(), FPageNo, false, 0};
         if (FWorker.joinable()) FWorker.join();  // the last worker has already ended
-        FWorker = std::thread([this, c, page = FPageNo] { RunSearch(c, page); });
+        FWorker = std::thread([this, c = FTicket.criteria, page = FTicket.pageNo] { RunSearch(c, page); });
     });
 }
 
 void TForm1::RunSearch(Criteria criteria, int pageNo) {
     Tbk_Items_Cond cond = BuildConditions(criteria, pageNo, ServiceBaseUrl, PublisherId);
     bool ok = Taobaoke_Items1.GetItems(cond, Tbk_Items_Info{}, FResults);
-    QCoreApplication::postEvent(this, new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
     FSearch.End();
+    QCoreApplication::postEvent(this, new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
 }
 
 void TForm1::WMSearchDone() {
+    FAwaitingResult = false;
     StoreSearch();
     SetControlsEnabled(true);
     setWindowTitle("Quellot");
 }
 
 void TForm1::WMSearchFailed() {
+    FAwaitingResult = false;
     setWindowTitle("Quellot");
     if (NothingFoundBox) NothingFoundBox();
+    SearchEnded();
+}
+
+void TForm1::SearchEnded() {
+    // Nothing new to show: the page on screen scrolls again, and the next page asked for
+    // counts from the page the active tab shows, not from the one that failed.
+    ScrollBar->CancelReset();
     SetControlsEnabled(true);
+    if (TAB* t = FTabList.ActiveTab()) FPageNo = t->PageNo;
+    UpdatePager();
 }
 
 void TForm1::StoreSearch() {
     if (!FResults) return;
-    Criteria c = ReadCriteria();
+    const Criteria& c = FTicket.criteria;
     Text key = SearchKey(c);
-    if (!FTabList.Empty() && FReuseTab) {
-        FTabList.StorePage(key, FPageNo, *FResults);
-        ShowTab(FTabList.Active());
+    if (FTicket.pageSearch) {
+        // The page belongs to the tab it was asked for; closed meanwhile, it has nowhere to go.
+        int index = FTabList.IndexOfSerial(FTicket.tabSerial);
+        if (index < 0) return SearchEnded();
+        FTabList.StorePage(index, key, FTicket.pageNo, *FResults);
+        if (index == FTabList.Active())
+            ShowTab(index);
+        else
+            SearchEnded();
         return;
     }
-    int index = FTabList.OpenTab(c, key, FPageNo, *FResults);
+    int index = FTabList.OpenTab(c, key, FTicket.pageNo, *FResults);
     {
         const QSignalBlocker block(bsSkinTabControl1);
-        bsSkinTabControl1->addTab(FromGbk(TabList::CaptionFor(c)));
+        // A keyword is shown as typed: "&" is no shortcut marker here.
+        bsSkinTabControl1->addTab(FromGbk(TabList::CaptionFor(c)).replace('&', "&&"));
         bsSkinTabControl1->setCurrentIndex(index);
     }
     ShowTab(index);
@@ -166,10 +190,12 @@ void TForm1::UpdatePager() {
     TAB* t = FTabList.ActiveTab();
     if (!t) return;
     PagerState p = ::UpdatePager(t->PageCount, t->PageNo);
-    IndexBut->setEnabled(p.first);
-    BackBut->setEnabled(p.back);
-    NextBut->setEnabled(p.next);
-    TailBut->setEnabled(p.last);
+    // A tab shown while a search runs gets its page list, but no paging until the search ends.
+    bool idle = SearchIdle();
+    IndexBut->setEnabled(idle && p.first);
+    BackBut->setEnabled(idle && p.back);
+    NextBut->setEnabled(idle && p.next);
+    TailBut->setEnabled(idle && p.last);
     const QSignalBlocker block(ComboBoxPage);
     ComboBoxPage->clear();
     for (const Text& page : p.pages) ComboBoxPage->addItem(QString::fromStdString(page));
@@ -177,13 +203,28 @@ void TForm1::UpdatePager() {
 }
 
 void TForm1::SetControlsEnabled(bool Enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{bsSkinComboBox1, bsSkinComboBox3, bsSkinSpinEdit1, bsSkinSpinEdit2,
-                                                      bsSkinLinkImage1, bsSkinComboBoxEx1, bsSkinComboBoxEx2,
-                                                      bsSkinComboBoxEx3, bsSkinCheckRadioBox1, ComboBoxPage,
-                                                      bsSkinComboBox4})
-        w->setEnabled(Enabled);
+    const std::initializer_list<QWidget*> controls{bsSkinComboBox1,   bsSkinComboBox3,   bsSkinSpinEdit1,
+                                                   bsSkinSpinEdit2,   bsSkinLinkImage1,  bsSkinComboBoxEx1,
+                                                   bsSkinComboBoxEx2, bsSkinComboBoxEx3, bsSkinCheckRadioBox1,
+                                                   ComboBoxPage,      bsSkinComboBox4};
+    QWidget* focus = QApplication::focusWidget();
+    if (!Enabled && focus && focus->window() == this) {
+        // Disabling the focused control would pass the focus on along the tab chain, into the
+        // page, which then scrolls to its first link. The window keeps it meanwhile, and the
+        // control gets it back when the search is over.
+        for (QWidget* w : controls)
+            if (w == focus || w->isAncestorOf(focus)) {
+                FFocusBeforeSearch = focus;
+                setFocus(Qt::OtherFocusReason);
+            }
+    }
+    for (QWidget* w : controls) w->setEnabled(Enabled);
     if (!Enabled)
         for (QWidget* w : {BackBut, NextBut, TailBut, IndexBut}) w->setEnabled(false);
+    if (Enabled && FFocusBeforeSearch) {
+        if (QApplication::focusWidget() == this) FFocusBeforeSearch->setFocus(Qt::OtherFocusReason);
+        FFocusBeforeSearch = nullptr;
+    }
 }
 
 void TForm1::RememberKeyword(const Text& keyword) {
@@ -194,31 +235,22 @@ void TForm1::RememberKeyword(const Text& keyword) {
     bsSkinComboBox1->setEditText(text);
 }
 
-void TForm1::IndexButClick() {
-    FPageNo = 1;
+void TForm1::RequestPage(int page) {
+    // A click that cannot start a search changes nothing, not even the page asked for.
+    if (!SearchIdle() || !FTabList.ActiveTab()) return;
+    FPageNo = page;
     SearchPage();
 }
 
-void TForm1::BackButClick() {
-    FPageNo = FPageNo - 1;
-    SearchPage();
-}
-
-void TForm1::NextButClick() {
-    FPageNo = FPageNo + 1;
-    SearchPage();
-}
-
-void TForm1::TailButClick() {
-    FPageNo = ComboBoxPage->count();
-    SearchPage();
-}
+void TForm1::IndexButClick() { RequestPage(1); }
+void TForm1::BackButClick() { RequestPage(FPageNo - 1); }
+void TForm1::NextButClick() { RequestPage(FPageNo + 1); }
+void TForm1::TailButClick() { RequestPage(ComboBoxPage->count()); }
 
 void TForm1::ComboBoxPageChange(int index) {
     int page = index + 1;
     if (index < 0 || page == FPageNo) return;
-    FPageNo = page;
-    SearchPage();
+    RequestPage(page);
 }
 
 void TForm1::bsSkinComboBoxEx3Change(int) {

@@ -86,4 +86,15 @@ TEST(ScrollModel, ShortPagesNoBodyAndResets) {
     b.model.WheelUp();
     EXPECT_EQ(b.model.Position(), 338);
     EXPECT_EQ(b.scrolled, std::vector<int>{-1080});
+
+    // A search that brings no page: the page shown keeps its place and scrolls again.
+    b.model.ResetOnNextDocument();
+    b.model.CancelReset();
+    b.scrolled.clear();
+    b.model.UpdateRange(1000, 583);
+    EXPECT_TRUE(b.model.Enabled());
+    EXPECT_EQ(b.model.Position(), 338);
+    b.model.WheelDown();
+    EXPECT_EQ(b.model.Position(), 418);
+    EXPECT_EQ(b.scrolled, std::vector<int>{80});
 }

@@ -211,11 +211,16 @@ TEST(Tabs, OpenFindAndStorePages) {
     EXPECT_FALSE(tabs.FindTab(SearchKey(other), index));
     EXPECT_EQ(index, 0);
 
-    // A page search into the active tab: new key, page and items, same stored criteria.
-    tabs.SetActive(0);
+    // A page search into its tab: new key, page and items, same stored criteria; the tab it was
+    // started for need not be the active one.
+    uint64_t first = tabs.At(0).Serial;
+    EXPECT_NE(first, tabs.At(1).Serial);
+    EXPECT_EQ(tabs.IndexOfSerial(first), 0);
     Criteria edited = all;
     edited.Keyword = "edited";
-    ASSERT_TRUE(tabs.StorePage(SearchKey(edited), 3, Reply(12, "400")));
+    ASSERT_TRUE(tabs.StorePage(tabs.IndexOfSerial(first), SearchKey(edited), 3, Reply(12, "400")));
+    EXPECT_EQ(tabs.At(1).PageNo, 1);
+    EXPECT_EQ(tabs.At(1).Items[2].title, "title2");
     EXPECT_EQ(tabs.At(0).PageNo, 3);
     EXPECT_EQ(tabs.At(0).Key, SearchKey(edited));
     EXPECT_EQ(tabs.At(0).Keyword, "");
@@ -226,8 +231,19 @@ TEST(Tabs, OpenFindAndStorePages) {
     EXPECT_EQ(back.Node, &n1);
     EXPECT_EQ(back.EndCreditIndex, 19);
 
+    // A closed tab's serial is never found again, not even after another tab opens.
+    tabs.SetActive(0);
+    ASSERT_TRUE(tabs.Close(1));
+    Criteria third = StartUp();
+    third.Keyword = "third";
+    tabs.OpenTab(third, SearchKey(third), 1, Reply(1, "1"));
+    EXPECT_EQ(tabs.IndexOfSerial(first), 0);
+    EXPECT_NE(tabs.At(1).Serial, first);
+    EXPECT_EQ(tabs.IndexOfSerial(first + 1), -1);
+    EXPECT_FALSE(tabs.StorePage(tabs.IndexOfSerial(first + 1), "k", 2, Reply(1, "1")));
+
     TabList none;
-    EXPECT_FALSE(none.StorePage("k", 2, Reply(1, "1")));
+    EXPECT_FALSE(none.StorePage(0, "k", 2, Reply(1, "1")));
 }
 
 TEST(Tabs, ClosingRules) {
