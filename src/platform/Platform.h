@@ -25,6 +25,9 @@ void StartWebBrowser();
 
 // With a trailing separator.
 std::string TempDirectory();
+// A new folder inside parent that only this user may enter, with a name nobody can guess
+// beforehand; with a trailing separator, empty when it cannot be made.
+std::string MakePrivateDirectory(const std::string& parent, const std::string& prefix);
 std::string ProgramDirectory();
 std::string ProgramPath();
 

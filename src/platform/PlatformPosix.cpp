@@ -100,6 +100,13 @@ std::string TempDirectory() {
     return dir;
 }
 
+std::string MakePrivateDirectory(const std::string& parent, const std::string& prefix) {
+    std::string pattern = parent + prefix + "XXXXXX";
+    // mkdtemp creates the folder itself, mode 0700, and never reuses an existing name.
+    if (!mkdtemp(pattern.data())) return std::string();
+    return pattern + "/";
+}
+
 std::string ProgramPath() {
     char buf[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);

@@ -25,9 +25,11 @@ constexpr int kDefaultConnectTimeoutMs = 30000;
 }  // namespace
 
 struct HttpClient::Transfer {
-    std::string* body;
+    const Sink* sink;
     size_t maxBody;
     bool tooLarge = false;
+    bool refused = false;
+    size_t received = 0;
     Clock::time_point lastData;
 };
 
@@ -56,11 +58,15 @@ size_t HttpClient::OnWrite(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t n = size * count;
     // Content-Length is not required, so the limit has to be enforced on what actually arrives.
-    if (t->body->size() + n > t->maxBody) {
+    if (t->received + n > t->maxBody) {
         t->tooLarge = true;
         return 0;
     }
-    t->body->append(data, n);
+    if (!(*t->sink)(data, n)) {
+        t->refused = true;
+        return 0;
+    }
+    t->received += n;
     t->lastData = Clock::now();
     return n;
 }
@@ -72,10 +78,21 @@ size_t HttpClient::OnHeader(char*, size_t size, size_t count, void* user) {
 
 bool HttpClient::Get(const std::string& url, std::string& body) {
     body.clear();
+    Sink append = [&body](const char* data, size_t size) {
+        body.append(data, size);
+        return true;
+    };
+    return Get(url, append);
+}
+
+bool HttpClient::Get(const std::string& url, const Sink& sink) {
     if (FCancelled) return false;
     CURL* easy = FEasy;
     CURLM* multi = FMulti;
-    Transfer t{&body, FMaxBody, false, Clock::now()};
+    const Clock::time_point start = Clock::now();
+    Transfer t{&sink, FMaxBody, false, false, 0, start};
+    Clock::time_point windowStart = start;
+    size_t windowBytes = 0;
 
     // Every option is set afresh so that nothing from an earlier call carries over.
     curl_easy_reset(easy);
@@ -105,14 +122,39 @@ bool HttpClient::Get(const std::string& url, std::string& body) {
             ok = false;
             break;
         }
+        const Clock::time_point now = Clock::now();
+        auto since = [&now](Clock::time_point then) {
+            return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count());
+        };
         int waitMs = 1000;
         if (FReadTimeoutMs > 0) {
-            auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.lastData);
-            if (idle.count() >= FReadTimeoutMs) {
+            int idle = since(t.lastData);
+            if (idle >= FReadTimeoutMs) {
                 ok = false;
                 break;
             }
-            waitMs = std::clamp<int>(FReadTimeoutMs - static_cast<int>(idle.count()), 1, 1000);
+            waitMs = std::clamp(FReadTimeoutMs - idle, 1, waitMs);
+        }
+        if (FTotalTimeoutMs > 0) {
+            int spent = since(start);
+            if (spent >= FTotalTimeoutMs) {
+                ok = false;
+                break;
+            }
+            waitMs = std::clamp(FTotalTimeoutMs - spent, 1, waitMs);
+        }
+        if (FMinRate > 0 && FRateWindowMs > 0) {
+            int window = since(windowStart);
+            if (window >= FRateWindowMs) {
+                if ((t.received - windowBytes) * 1000 < FMinRate * static_cast<size_t>(window)) {
+                    ok = false;
+                    break;
+                }
+                windowStart = now;
+                windowBytes = t.received;
+                window = 0;
+            }
+            waitMs = std::clamp(FRateWindowMs - window, 1, waitMs);
         }
         if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
             ok = false;
@@ -126,7 +168,7 @@ bool HttpClient::Get(const std::string& url, std::string& body) {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
     }
     curl_multi_remove_handle(multi, easy);
-    if (!ok || result != CURLE_OK || t.tooLarge) return false;
+    if (!ok || result != CURLE_OK || t.tooLarge || t.refused) return false;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     return status >= 200 && status < 300;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // Once per process, before any thread starts: curl, libxml2 and the SIGPIPE disposition.
@@ -22,10 +23,24 @@ public:
     void SetReadTimeout(int milliseconds) { FReadTimeoutMs = milliseconds; }
     int ReadTimeout() const { return FReadTimeoutMs; }
     void SetMaxBodySize(size_t bytes) { FMaxBody = bytes; }
+    // Fails when the whole call, connection included, takes longer than this; 0: no bound.
+    // The idle time-out alone lets a server that trickles a byte now and then hold a call.
+    void SetTotalTimeout(int milliseconds) { FTotalTimeoutMs = milliseconds; }
+    int TotalTimeout() const { return FTotalTimeoutMs; }
+    // For large bodies, where no total bound fits every line: fails when less than this many
+    // bytes per second arrived over any window of this length. 0 bytes: no bound.
+    void SetMinimumRate(size_t bytesPerSecond, int windowMs) {
+        FMinRate = bytesPerSecond;
+        FRateWindowMs = windowMs;
+    }
 
     // The body exactly as received. False on a connection failure, time-out, a status other
     // than 2xx, an oversized body or cancellation; body is then unspecified.
     bool Get(const std::string& url, std::string& body);
+    // The same, handing the body on as it arrives instead of holding it; a false from the
+    // sink ends the transfer as a failure.
+    using Sink = std::function<bool(const char* data, size_t size)>;
+    bool Get(const std::string& url, const Sink& sink);
 
     // From any thread: ends a transfer in progress and makes every later Get fail at once.
     // The window calls it when it closes, so no worker waits for the network after that.
@@ -40,6 +55,9 @@ private:
     void* FEasy;
     void* FMulti;
     int FReadTimeoutMs = 0;
+    int FTotalTimeoutMs = 0;
+    size_t FMinRate = 0;
+    int FRateWindowMs = 0;
     size_t FMaxBody = kDefaultMaxBody;
     std::atomic<bool> FCancelled{false};
 };

@@ -9,6 +9,10 @@
 #include "Xml.h"
 
 constexpr int kServiceReadTimeoutMs = 15000;
+// The most a whole item, category or software-information request may take, however its
+// bytes trickle in. Category and software-information requests run on the window's thread.
+constexpr int kItemsTotalTimeoutMs = 30000;
+constexpr int kSmallReplyTotalTimeoutMs = 20000;
 
 // GET url with http and parse the body (plus CR LF, as the service's replies were always read)
 // into xml. False on any transfer or parse failure.

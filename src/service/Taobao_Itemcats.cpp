@@ -15,7 +15,10 @@ const char* const kDefaultItemcatNames[6] = {"cid",       "name",       "status"
 constexpr int kClearedEntries = 71;
 }  // namespace
 
-TTaobao_Itemcats::TTaobao_Itemcats() { FHttp.SetReadTimeout(kServiceReadTimeoutMs); }
+TTaobao_Itemcats::TTaobao_Itemcats() {
+    FHttp.SetReadTimeout(kServiceReadTimeoutMs);
+    FHttp.SetTotalTimeout(kSmallReplyTotalTimeoutMs);
+}
 
 bool TTaobao_Itemcats::GetItemcats(Tb_Itemcats_Cond Cond, Tb_Itemcats_Info Info,
                                    ATb_Itemcats_Info*& Itemcats) {

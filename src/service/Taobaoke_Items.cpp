@@ -64,7 +64,10 @@ Text Tbk_Items_Cond::* const kSignedValues[] = {
 
 }  // namespace
 
-TTaobaoke_Items::TTaobaoke_Items() { FHttp.SetReadTimeout(kServiceReadTimeoutMs); }
+TTaobaoke_Items::TTaobaoke_Items() {
+    FHttp.SetReadTimeout(kServiceReadTimeoutMs);
+    FHttp.SetTotalTimeout(kItemsTotalTimeoutMs);
+}
 
 bool TTaobaoke_Items::GetItems(Tbk_Items_Cond Cond, Tbk_Items_Info Info, ATbk_Items_Info*& Items) {
     FInfo = std::move(Info);

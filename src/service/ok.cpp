@@ -12,6 +12,7 @@ Text TOK::FetchSoftInfo(const Text& Url, const Text& Pid) {
         // must not keep it hidden for ever.
         HttpClient http;
         http.SetReadTimeout(kServiceReadTimeoutMs);
+        http.SetTotalTimeout(kSmallReplyTotalTimeoutMs);
         std::string body;
         if (!http.Get(Url + "?pid=" + Pid, body)) return "error";
         // Malformed UTF-8 decodes to nothing at all, as a strict decoder would have it.

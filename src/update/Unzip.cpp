@@ -25,26 +25,43 @@ struct ZipCloser {
     void operator()(zip_t* z) const { zip_discard(z); }
 };
 
-// Names are stored as their bytes: UTF-8 when they are valid as such, else the packer's GBK.
-std::string DecodeName(const char* raw) {
-    std::string name = raw ? raw : "";
-    return IsValidUtf8(name) ? name : GbkToUtf8(name);
+// A name marked UTF-8 by the packer is UTF-8; any other is in the packer's code page, which
+// for these packages is GBK (guessing from the bytes would misread many GBK names, whose
+// bytes are often valid UTF-8 too). The file system here wants UTF-8.
+std::string DecodeName(zip_t* z, zip_uint64_t index) {
+    const char* raw = zip_get_name(z, index, ZIP_FL_ENC_RAW);
+    if (!raw) return std::string();
+    std::string name = raw;
+    // Read strictly, an unmarked name is converted from CP437 and so changes as soon as it has
+    // a byte above 127; a marked one comes back as stored.
+    const char* strict = zip_get_name(z, index, ZIP_FL_ENC_STRICT);
+    bool marked = strict && name == strict;
+    if (marked) return IsValidUtf8(name) ? name : std::string();
+    return GbkToUtf8(name);
 }
 
+// The permission bits an entry asks for; creating the file applies the user's umask to them.
 mode_t ModeOf(zip_t* z, zip_uint64_t index, bool& symlink) {
     zip_uint8_t opsys = 0;
     zip_uint32_t attr = 0;
     symlink = false;
-    if (zip_file_get_external_attributes(z, index, 0, &opsys, &attr) != 0) return 0644;
+    if (zip_file_get_external_attributes(z, index, 0, &opsys, &attr) != 0) return 0666;
     if (opsys == ZIP_OPSYS_UNIX) {
         mode_t unixMode = attr >> 16;
         symlink = (unixMode & 0170000) == 0120000;
+        // Never setuid, setgid or sticky.
         mode_t perms = unixMode & 0777;
-        return perms ? perms : 0644;
+        return perms ? perms : 0666;
     }
-    if (opsys == ZIP_OPSYS_DOS && (attr & 0x01)) return 0444;  // read-only
-    return 0644;
+    // Windows packers write DOS attributes under any of these hosts; bit 0 is read-only.
+    bool windows = opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_WINDOWS_NTFS || opsys == ZIP_OPSYS_VFAT;
+    if (windows && (attr & 0x01)) return 0444;
+    return 0666;
 }
+
+// Any .exe runs on the system the packages come from: here it needs its execute bits, given
+// wherever it may be read.
+mode_t Runnable(mode_t mode) { return mode | ((mode & 0444) >> 2); }
 
 bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
     zip_file_t* f = zip_fopen_index(z, e.index, 0);
@@ -52,7 +69,10 @@ bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
     // Written beside the target and renamed into place: a failed write never leaves half a file
     // under the real name.
     std::string part = destDir + ".quellot-" + std::to_string(getpid()) + "-" + std::to_string(e.index) + ".part";
-    int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    unlink(part.c_str());  // a leftover of an earlier run with the same process id
+    // Created with its final mode, so the umask applies; the descriptor may write even when the
+    // mode says read-only.
+    int fd = open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, e.mode);
     if (fd < 0) {
         zip_fclose(f);
         return false;
@@ -80,14 +100,15 @@ bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
     }
     if (zip_fclose(f) != 0) ok = false;
     if (close(fd) != 0) ok = false;
-    if (ok) ok = chmod(part.c_str(), e.mode) == 0 && rename(part.c_str(), (destDir + e.bareName).c_str()) == 0;
+    if (ok) ok = rename(part.c_str(), (destDir + e.bareName).c_str()) == 0;
     if (!ok) unlink(part.c_str());
     return ok;
 }
 
 }  // namespace
 
-bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask) {
+bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask,
+                  const std::string& executable) {
     int error = 0;
     std::unique_ptr<zip_t, ZipCloser> z(zip_open(zipName.c_str(), ZIP_RDONLY, &error));
     if (!z) return false;
@@ -97,7 +118,7 @@ bool UnzipPackage(const std::string& zipName, const std::string& destDir, const 
     std::vector<Entry> entries;
     zip_uint64_t total = 0;
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
-        std::string name = DecodeName(zip_get_name(z.get(), i, ZIP_FL_ENC_RAW));
+        std::string name = DecodeName(z.get(), i);
         if (name.empty() || name.back() == '/' || name.back() == '\\') continue;  // a folder
         if (name.find('.') == std::string::npos) continue;                        // "*.*" wants a dot
         size_t slash = name.find_last_of("/\\");
@@ -107,6 +128,7 @@ bool UnzipPackage(const std::string& zipName, const std::string& destDir, const 
         bool symlink = false;
         mode_t mode = ModeOf(z.get(), i, symlink);
         if (symlink) continue;
+        if (!executable.empty() && bare == executable) mode = Runnable(mode);
         zip_stat_t st;
         if (zip_stat_index(z.get(), i, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
         total += st.size;

@@ -1,8 +1,10 @@
 #include "myupdate.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <cstdio>
 
 #include "Platform.h"
 #include "Service.h"
@@ -10,6 +12,11 @@
 // The window's message numbers for the two results.
 constexpr int kUpdateDone = 0x400 + 31;
 constexpr int kUpdateFailed = 0x400 + 32;
+
+constexpr int kDownloadIdleTimeoutMs = 60000;
+constexpr size_t kDownloadMinimumRate = 4096;  // bytes a second, on average over the window
+constexpr int kDownloadRateWindowMs = 30000;
+constexpr size_t kMaxPackageSize = size_t{1} << 30;
 
 namespace {
 
@@ -69,37 +76,62 @@ bool TMyUpdate::CheckUpdate(Poster post, SOFT_INFO Info, const Text& CurrentVers
     FPost = std::move(post);
     FSoftInfo = std::move(Info);
     FClient = std::make_unique<HttpClient>();
-    // No byte for a minute ends a stalled download instead of leaving it open for ever.
-    FClient->SetReadTimeout(60000);
-    FClient->SetMaxBodySize(size_t{1} << 30);
+    // No byte for a minute, or less than 4 KiB a second over half a minute, ends a stalled or
+    // trickling download; a large package on a slow but honest line still arrives.
+    FClient->SetReadTimeout(kDownloadIdleTimeoutMs);
+    FClient->SetMinimumRate(kDownloadMinimumRate, kDownloadRateWindowMs);
+    FClient->SetMaxBodySize(kMaxPackageSize);
     FThread = std::thread([this] { RunUpdate(); });
     return true;
 }
 
 bool TMyUpdate::DownloadFile(const std::string& Url, const std::string& FileName) {
-    std::string body;
-    if (!FClient->Get(Url, body)) return false;
-    std::ofstream out(FileName, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(body.data(), static_cast<std::streamsize>(body.size()));
-    out.close();
-    return static_cast<bool>(out);
+    // Created afresh, never through a link, readable by this user only, and written as the
+    // bytes arrive: a large package never sits whole in memory.
+    int fd = open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = FClient->Get(Url, [fd](const char* data, size_t size) {
+        while (size > 0) {
+            ssize_t n = write(fd, data, size);
+            if (n <= 0) return false;
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return true;
+    });
+    if (close(fd) != 0) ok = false;
+    if (!ok) unlink(FileName.c_str());
+    return ok;
 }
 
 void TMyUpdate::RunUpdate() {
     int message = kUpdateFailed;
-    const std::string name = FSoftInfo.update_name;
-    const std::string tempFile = FPlaces.tempDir + name;
-    if (PlainName(name) && DownloadFile(FSoftInfo.update_url, tempFile)) {
-        ReplaceQuestion ask = [this](const std::string& file) { return !FCancelled && FAsk && FAsk(file); };
-        if (!FCancelled && UnzipPackage(tempFile, FPlaces.programDir, ask) && !FCancelled) {
-            std::remove(tempFile.c_str());
-            platform::StartDetached(FPlaces.programDir + name + ".exe", {});
+    // File names on this system are UTF-8; the service's name arrives in the program's GBK.
+    const std::string name = GbkToUtf8(FSoftInfo.update_name);
+    if (PlainName(name)) {
+        // The download and its folder stay after a failure, for a look at what arrived.
+        std::string folder = platform::MakePrivateDirectory(FPlaces.tempDir, "quellot-update-");
+        bool downloaded = !folder.empty() && DownloadFile(FSoftInfo.update_url, folder + name);
+        if (downloaded && Install(folder + name)) {
+            std::remove((folder + name).c_str());
             FRestart = true;
             message = kUpdateDone;
         }
+        if (!folder.empty() && (!downloaded || FRestart)) rmdir(folder.c_str());
     }
     if (FPost) FPost(message);
+}
+
+bool TMyUpdate::Install(const std::string& fileName) {
+    const std::string exe = GbkToUtf8(FSoftInfo.update_name) + ".exe";
+    ReplaceQuestion ask = [this](const std::string& file) { return !FCancelled && FAsk && FAsk(file); };
+    if (FCancelled || !UnzipPackage(fileName, FPlaces.programDir, ask, exe) || FCancelled) return false;
+    // The old program goes only once the new one really runs: a package without it, or one
+    // that cannot be started, leaves the user with the program they had.
+    FNewExecutable = FPlaces.programDir + exe;
+    struct stat st;
+    if (stat(FNewExecutable.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return platform::StartDetached(FNewExecutable, {});
 }
 
 void TMyUpdate::Wait() {
@@ -108,12 +140,16 @@ void TMyUpdate::Wait() {
 
 void TMyUpdate::Restart() {
     // A package that replaced the running executable in place leaves nothing to remove.
-    if (FPlaces.programPath == FPlaces.programDir + FSoftInfo.update_name + ".exe") return;
-    // Failing to write the script costs only the clean-up: shutdown goes on regardless.
-    std::string script = FPlaces.tempDir + "quellot-update-" + std::to_string(::getpid()) + ".sh";
-    std::ofstream out(script, std::ios::trunc);
-    if (!out) return;
-    out << UpdateShellText(FPlaces.programPath, script);
-    out.close();
-    if (out) platform::StartDetached("/bin/sh", {script});
+    if (FPlaces.programPath == FNewExecutable) return;
+    // Failing to write the script costs only the clean-up: shutdown goes on regardless. It is
+    // written where no one else can plant anything, and removes its folder when done.
+    std::string folder = platform::MakePrivateDirectory(FPlaces.tempDir, "quellot-restart-");
+    if (folder.empty()) return;
+    std::string script = folder + "update.sh";
+    int fd = open(script.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+    if (fd < 0) return;
+    std::string text = UpdateShellText(FPlaces.programPath, script) + "rmdir " + ShellQuote(folder) + "\n";
+    bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    if (close(fd) != 0) ok = false;
+    if (ok) platform::StartDetached("/bin/sh", {script});
 }

@@ -16,9 +16,12 @@
 using ReplaceQuestion = std::function<bool(const std::string& fileName)>;
 
 // Writes every entry whose stored name holds a dot straight into destDir under its bare name
-// (folders are not recreated), with its stored permissions. False for a broken archive or a
-// file that cannot be written; a No to the question only skips that file.
-bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask);
+// (folders are not recreated), with its stored permissions under the user's umask. The entry
+// named executable (a bare UTF-8 name) is made runnable, whatever the packer stored. Names
+// follow the archive's UTF-8 flag, else are read as GBK. False for a broken archive or a file
+// that cannot be written; a No to the question only skips that file.
+bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask,
+                  const std::string& executable = std::string());
 
 // The restart scripts for an old executable: the Windows batch file, and its POSIX twin
 // (which gives up after a while instead of retrying for ever).
@@ -55,12 +58,14 @@ public:
 
 private:
     void RunUpdate();
+    bool Install(const std::string& fileName);
     bool DownloadFile(const std::string& Url, const std::string& FileName);
     void Restart();
 
     Poster FPost;
     SOFT_INFO FSoftInfo;
     std::atomic<bool> FRestart{false};
+    std::string FNewExecutable;  // the executable started, as named on disk
     std::atomic<bool> FCancelled{false};
     std::unique_ptr<HttpClient> FClient;
     Places FPlaces;

@@ -85,3 +85,62 @@ TEST(Http, CancelEndsATransferInProgressAndLaterCalls) {
     EXPECT_FALSE(http.Get(server.BaseUrl(), body));
     EXPECT_EQ(server.RequestCount(), 1);
 }
+
+TEST(Http, ATricklingServerCannotHoldACallPastItsBounds) {
+    LoopbackServer server;
+    LoopbackServer::Reply reply;
+    reply.body.assign(400, 'x');
+    reply.trickleMs = 20;  // 50 bytes a second, each well inside the idle time-out
+    server.SetReply(reply);
+    struct Case {
+        const char* bound;
+        int totalMs;
+        size_t minRate;
+        int windowMs;
+        bool completes;
+    };
+    const Case cases[] = {
+        {"total time", 600, 0, 0, false},
+        {"minimum rate", 0, 1000, 300, false},
+        {"a rate the line keeps", 0, 20, 300, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bound);
+        HttpClient http;
+        http.SetReadTimeout(1000);
+        http.SetTotalTimeout(c.totalMs);
+        http.SetMinimumRate(c.minRate, c.windowMs);
+        std::string body;
+        auto start = std::chrono::steady_clock::now();
+        bool ok = http.Get(server.BaseUrl(), body);
+        auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(ok, c.completes);
+        if (c.completes) {
+            EXPECT_EQ(body.size(), 400u);
+        } else {
+            EXPECT_GE(took, std::chrono::milliseconds(c.totalMs ? c.totalMs : c.windowMs));
+            EXPECT_LT(took, std::chrono::milliseconds(3000));  // the body would take 8 s
+        }
+    }
+}
+
+TEST(Http, AStreamedBodyArrivesInPiecesAndTheSinkCanStopIt) {
+    LoopbackServer server;
+    LoopbackServer::Reply reply;
+    reply.chunked = true;
+    for (int i = 0; reply.body.size() < (4u << 20); ++i) reply.body += std::to_string(i) + ",";
+    server.SetReply(reply);
+    HttpClient http;
+    std::string got;
+    size_t pieces = 0, largest = 0;
+    ASSERT_TRUE(http.Get(server.BaseUrl(), [&](const char* data, size_t size) {
+        got.append(data, size);
+        ++pieces;
+        largest = std::max(largest, size);
+        return true;
+    }));
+    EXPECT_EQ(got, reply.body);
+    EXPECT_GT(pieces, 10u);
+    EXPECT_LE(largest, size_t{1} << 20);
+    EXPECT_FALSE(http.Get(server.BaseUrl(), [](const char*, size_t) { return false; }));
+}

@@ -3,7 +3,10 @@
 #include "LoopbackServer.h"
 #include "MD5.h"
 #include "ServiceReplies.h"
+#include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
+
+#include <chrono>
 
 namespace {
 
@@ -187,7 +190,22 @@ TEST_F(Items, FailuresReturnFalse) {
     EXPECT_FALSE(Search(Defaults()));
 }
 
-TEST(ItemsClient, WaitsFifteenSecondsForData) {
+TEST(ItemsClient, WaitsFifteenSecondsForDataAndHalfAMinuteInAll) {
     TTaobaoke_Items client;
     EXPECT_EQ(client.Http().ReadTimeout(), 15000);
+    EXPECT_EQ(client.Http().TotalTimeout(), 30000);
+    TTaobao_Itemcats categories;  // runs on the window's thread: a shorter bound
+    EXPECT_EQ(categories.Http().ReadTimeout(), 15000);
+    EXPECT_EQ(categories.Http().TotalTimeout(), 20000);
+}
+
+TEST_F(Items, ATricklingReplyFailsWhenTheWholeCallRunsOut) {
+    LoopbackServer::Reply slow;
+    slow.body = std::string(2000, ' ') + "<r><total_results>1</total_results></r>";
+    slow.trickleMs = 5;  // every byte in time, the whole reply in 10 s
+    FServer.SetReply(slow);
+    FClient.Http().SetTotalTimeout(500);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Search(Defaults()));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }

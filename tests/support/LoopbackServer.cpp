@@ -22,11 +22,25 @@ LoopbackServer::LoopbackServer() {
             return;
         }
         res.status = reply.status;
+        if (reply.trickleMs > 0) {
+            auto body = std::make_shared<std::string>(std::move(reply.body));
+            res.set_content_provider(
+                body->size(), reply.contentType,
+                [this, body, pause = reply.trickleMs](size_t offset, size_t, httplib::DataSink& sink) {
+                    std::unique_lock lock(FMutex);
+                    if (FWake.wait_for(lock, std::chrono::milliseconds(pause), [this] { return FStopping; }))
+                        return false;
+                    lock.unlock();
+                    return sink.write(body->data() + offset, 1);
+                });
+            return;
+        }
         if (!reply.chunked) {
             res.set_content(reply.body, reply.contentType.c_str());
             return;
         }
-        auto body = std::make_shared<std::string>(std::move(reply.body));
+        std::shared_ptr<const std::string> body =
+            reply.shared ? reply.shared : std::make_shared<std::string>(std::move(reply.body));
         res.set_chunked_content_provider(
             reply.contentType, [body](size_t offset, httplib::DataSink& sink) {
                 size_t n = std::min<size_t>(64 * 1024, body->size() - offset);

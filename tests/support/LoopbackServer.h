@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -19,6 +20,9 @@ public:
         std::string contentType = "text/xml; charset=utf-8";
         bool silent = false;   // accept the request and never answer
         bool chunked = false;  // stream the body without a Content-Length
+        int trickleMs = 0;     // send the body a byte at a time, this long apart
+        // A large chunked body served without a copy per request (instead of body).
+        std::shared_ptr<const std::string> shared;
     };
 
     LoopbackServer();
