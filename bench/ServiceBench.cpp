@@ -6,18 +6,6 @@
 #include "ServiceReplies.h"
 #include "Taobaoke_Items.h"
 
-struct TTaobaoke_ItemsProbe {
-    static Text Url(TTaobaoke_Items& c, const Tbk_Items_Cond& cond) {
-        c.FCond = cond;
-        c.FInfo = Tbk_Items_Info{};
-        c.FillDefaultNames();
-        return c.BuildUrl();
-    }
-    static bool Parse(TTaobaoke_Items& c, const std::string& body) {
-        return c.FXml.Parse(body) && c.ParseReply(c.FXml.Root());
-    }
-};
-
 namespace {
 
 Tbk_Items_Cond Conditions(const std::string& base) {
@@ -45,18 +33,18 @@ std::string Reply40() {
 }
 
 void BM_BuildSignedUrl(benchmark::State& state) {
-    TTaobaoke_Items client;
     Tbk_Items_Cond cond = Conditions("http://127.0.0.1:17878/");
-    for (auto _ : state) benchmark::DoNotOptimize(TTaobaoke_ItemsProbe::Url(client, cond));
+    for (auto _ : state) benchmark::DoNotOptimize(ItemsRequestUrl(cond, ItemNames({})));
 }
 BENCHMARK(BM_BuildSignedUrl);
 
 void BM_Parse40Items(benchmark::State& state) {
-    TTaobaoke_Items client;
-    TTaobaoke_ItemsProbe::Url(client, Conditions("http://x/"));
+    const Tbk_Items_Info names = ItemNames({});
+    XmlDocument xml;
+    ATbk_Items_Info table;
     std::string body = Reply40();
     for (auto _ : state)
-        if (!TTaobaoke_ItemsProbe::Parse(client, body)) state.SkipWithError("parse failed");
+        if (ParseItemsReply(body, names, xml, table) != Failure::None) state.SkipWithError("parse failed");
     state.SetBytesProcessed(state.iterations() * body.size());
 }
 BENCHMARK(BM_Parse40Items);

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     WaitFor([&] { return form.Tabs().Count() == 1 && form.SearchIdle(); });
     int afterTab = loads;
     WaitFor([&] { return loads > afterTab; });
-    double coldMs = cold.nsecsElapsed() / 1e6;
+    double coldMs = static_cast<double>(cold.nsecsElapsed()) / 1e6;
 
     const char* words[] = {"手机", "连衣裙", "T恤", "衬衫", "笔记本", "鞋", "包", "茶叶", "手表", "相机",
                            "玩具", "床", "灯具", "口红", "吉他", "U盘", "耳机", "帐篷", "沙发", "钢琴"};
@@ -122,19 +122,19 @@ int main(int argc, char** argv) {
         int tabs = form.Tabs().Count();
         form.StartSearch();
         WaitFor([&] { return form.Tabs().Count() > tabs; });
-        storedMs.push_back(t.nsecsElapsed() / 1e6);
+        storedMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         if (!WaitFor([&] { return loads > before && form.SearchIdle() && form.Tabs().Active() >= 0 &&
                                   form.bsSkinComboBox1->isEnabled(); })) {
             std::fprintf(stderr, "search for %s did not finish\n", w);
             return 1;
         }
-        searchMs.push_back(t.nsecsElapsed() / 1e6);
+        searchMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         // The same request once more, as the network's share of it.
         std::string body;
         QElapsedTimer g;
         g.start();
         http.Get(form.Taobaoke_Items1.LastUrl(), body);
-        getMs.push_back(g.nsecsElapsed() / 1e6);
+        getMs.push_back(static_cast<double>(g.nsecsElapsed()) / 1e6);
     }
     // Ten loads of a page already at hand, from the call to the load finished.
     auto timeLoads = [&](const std::function<void()>& load) {
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
             t.start();
             load();
             WaitFor([&] { return loads > before; }, 30000);
-            ms.push_back(t.nsecsElapsed() / 1e6);
+            ms.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         }
         return ms;
     };
@@ -160,7 +160,7 @@ int main(int argc, char** argv) {
     std::printf("StartSearch to the result stored in its tab (page handed to the browser), median: %.1f ms\n",
                 Median(storedMs));
     std::printf("loopback GET of the same search, median: %.2f ms (search is %.0fx the GET)\n", get, search / get);
-    std::printf("memory, client and browser processes (PSS): %.0f MiB after %zu tabs\n", TreePssKiB() / 1024.0,
+    std::printf("memory, client and browser processes (PSS): %.0f MiB after %zu tabs\n", static_cast<double>(TreePssKiB()) / 1024.0,
                 searchMs.size() + 1);
     return 0;
 }

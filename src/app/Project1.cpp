@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     // The browser engine refuses to run as root with its sandbox on.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QApplication app(argc, argv);
-    app.setApplicationName("Quellot");
+    app.setApplicationName(kWindowCaption);
     ApplySkin(app);
     TForm1 form;
     form.FormCreate();

@@ -6,9 +6,10 @@
 #include <sstream>
 
 #include "CategoryNames.h"
+#include "Decimal.h"
 #include "MD5.h"
 #include "Query.h"
-#include "Pictures.h"
+#include "ItemPictures.h"
 #include "Taobaoke_Items.h"
 #include "Text.h"
 
@@ -52,9 +53,7 @@ bool ValidPid(const std::string& pid) {
     // "mm_" digits "_0_0"
     if (pid.size() < 8 || pid.compare(0, 3, "mm_") != 0 || pid.compare(pid.size() - 4, 4, "_0_0") != 0)
         return false;
-    for (size_t i = 3; i < pid.size() - 4; ++i)
-        if (pid[i] < '0' || pid[i] > '9') return false;
-    return true;
+    return ParseDecimal(std::string_view(pid).substr(3, pid.size() - 7)).has_value();
 }
 
 // Checks the common part of a signed request; on failure sets the reason.
@@ -246,7 +245,7 @@ void ProxyServer::Routes() {
     });
     FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)", [this](const httplib::Request& req, auto& res) {
         Counted("pictures");
-        Reply(res, ItemPicturePng(std::stoll(req.matches[1]), req.matches[2] == "sum" ? 80 : 160), "image/png");
+        Reply(res, ItemPicturePng(ParseDecimal(req.matches[1].str()).value_or(0), req.matches[2] == "sum" ? 80 : 160), "image/png");
     });
     FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))", [this](const httplib::Request& req, auto& res) {
         Counted("credit");
@@ -259,7 +258,7 @@ void ProxyServer::Routes() {
     });
     FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
-        int64_t id = std::stoll(req.matches[1]);
+        int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
         const auto& items = FCatalogue.Items();
         int64_t index = id - (items.empty() ? 0 : items.front().num_iid);
         if (index < 0 || index >= static_cast<int64_t>(items.size())) {
@@ -275,7 +274,7 @@ void ProxyServer::Routes() {
     });
     FServer.Get(R"(/shop/(\d{1,9}))", [this](const httplib::Request& req, auto& res) {
         Counted("shop");
-        int seller = std::stoi(req.matches[1]);
+        int seller = static_cast<int>(ParseDecimal(req.matches[1].str()).value_or(0));
         std::string list;
         std::string nick;
         for (const Item& it : FCatalogue.Items())

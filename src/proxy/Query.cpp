@@ -1,5 +1,7 @@
 #include "Query.h"
 
+#include "Decimal.h"
+
 namespace {
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -56,16 +58,8 @@ const std::string& RawQuery::Get(const std::string& name) const {
 }
 
 std::optional<int64_t> ParseInteger(std::string_view text, int64_t min, int64_t max) {
-    bool negative = !text.empty() && text[0] == '-';
-    if (negative) text.remove_prefix(1);
-    if (text.empty() || text.size() > 18) return std::nullopt;
-    int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (negative) value = -value;
-    if (value < min || value > max) return std::nullopt;
+    std::optional<int64_t> value = ParseDecimal(text, true);
+    if (!value || *value < min || *value > max) return std::nullopt;
     return value;
 }
 

@@ -86,6 +86,7 @@ bool HttpClient::Get(const std::string& url, std::string& body) {
 }
 
 bool HttpClient::Get(const std::string& url, const Sink& sink) {
+    FFailure = Failure::Cancelled;
     if (FCancelled) return false;
     CURL* easy = FEasy;
     CURLM* multi = FMulti;
@@ -109,6 +110,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
                      static_cast<long>(FReadTimeoutMs > 0 ? FReadTimeoutMs : kDefaultConnectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
 
+    FFailure = Failure::Connection;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return false;
     bool ok = true;
     int running = 1;
@@ -119,6 +121,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
         }
         if (!running) break;
         if (FCancelled) {
+            FFailure = Failure::Cancelled;
             ok = false;
             break;
         }
@@ -130,6 +133,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
         if (FReadTimeoutMs > 0) {
             int idle = since(t.lastData);
             if (idle >= FReadTimeoutMs) {
+                FFailure = Failure::IdleTimeout;
                 ok = false;
                 break;
             }
@@ -138,6 +142,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
         if (FTotalTimeoutMs > 0) {
             int spent = since(start);
             if (spent >= FTotalTimeoutMs) {
+                FFailure = Failure::TotalTimeout;
                 ok = false;
                 break;
             }
@@ -147,6 +152,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
             int window = since(windowStart);
             if (window >= FRateWindowMs) {
                 if ((t.received - windowBytes) * 1000 < FMinRate * static_cast<size_t>(window)) {
+                    FFailure = Failure::TooSlow;
                     ok = false;
                     break;
                 }
@@ -168,8 +174,15 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
     }
     curl_multi_remove_handle(multi, easy);
+    if (t.tooLarge) FFailure = Failure::TooLarge;
+    if (t.refused) FFailure = Failure::Refused;
     if (!ok || result != CURLE_OK || t.tooLarge || t.refused) return false;
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    return status >= 200 && status < 300;
+    if (status < 200 || status >= 300) {
+        FFailure = Failure::HttpStatus;
+        return false;
+    }
+    FFailure = Failure::None;
+    return true;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "Failure.h"
+
 // Once per process, before any thread starts: curl, libxml2 and the SIGPIPE disposition.
 // Every component calls it too, so forgetting it costs nothing but the thread-safety guarantee.
 void InitServiceLibraries();
@@ -46,6 +48,8 @@ public:
     // The window calls it when it closes, so no worker waits for the network after that.
     void Cancel();
     bool Cancelled() const { return FCancelled.load(); }
+    // Why the last Get failed; None after a success.
+    Failure LastFailure() const { return FFailure; }
 
 private:
     struct Transfer;
@@ -60,4 +64,5 @@ private:
     int FRateWindowMs = 0;
     size_t FMaxBody = kDefaultMaxBody;
     std::atomic<bool> FCancelled{false};
+    Failure FFailure = Failure::None;
 };

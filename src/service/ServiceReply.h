@@ -14,9 +14,8 @@ constexpr int kServiceReadTimeoutMs = 15000;
 constexpr int kItemsTotalTimeoutMs = 30000;
 constexpr int kSmallReplyTotalTimeoutMs = 20000;
 
-// GET url with http and parse the body (plus CR LF, as the service's replies were always read)
-// into xml. False on any transfer or parse failure.
-bool FetchXmlReply(HttpClient& http, XmlDocument& xml, const std::string& url);
+// Parses a reply body into xml, with CR LF after it as the service's replies were always read.
+bool ParseXmlBody(XmlDocument& xml, std::string body);
 
 // Copies the text of each named property element of item into the matching field of entry.
 // fields lists the members of Record in order; names holds the element name of each member.

@@ -3,16 +3,16 @@
 #include "MD5.h"
 #include "ServiceReply.h"
 
-Text Tb_Itemcats_Info::* const kItemcatProperties[6] = {
+Text Tb_Itemcats_Info::* const kItemcatProperties[kItemcatFieldCount] = {
     &Tb_Itemcats_Info::cid,       &Tb_Itemcats_Info::name,       &Tb_Itemcats_Info::status,
     &Tb_Itemcats_Info::is_parent, &Tb_Itemcats_Info::sort_order, &Tb_Itemcats_Info::parent_cid,
 };
 
 namespace {
-const char* const kDefaultItemcatNames[6] = {"cid",       "name",       "status",
+const char* const kDefaultItemcatNames[kItemcatFieldCount] = {"cid",       "name",       "status",
                                              "is_parent", "sort_order", "parent_cid"};
-// A new reply clears the entries the category tree may read (71 at the top level).
-constexpr int kClearedEntries = 71;
+// A new reply clears the entries the category tree may read.
+constexpr int kClearedEntries = kTopLevelCategoryEntries;
 }  // namespace
 
 TTaobao_Itemcats::TTaobao_Itemcats() {
@@ -22,11 +22,23 @@ TTaobao_Itemcats::TTaobao_Itemcats() {
 
 bool TTaobao_Itemcats::GetItemcats(Tb_Itemcats_Cond Cond, Tb_Itemcats_Info Info,
                                    ATb_Itemcats_Info*& Itemcats) {
-    FInfo = std::move(Info);
+    FInfo = ItemcatNames(std::move(Info));
     FCond = std::move(Cond);
+    FFailure = Failure::InvalidRequest;
     if (!IsCondValid()) return false;
-    FillDefaultNames();
-    if (!FetchReply()) return false;
+    try {
+        FLastUrl = ItemcatsRequestUrl(FCond, FInfo);
+        FXml.Clear();
+        std::string body;
+        if (!FHttp.Get(FLastUrl, body)) {
+            FFailure = FHttp.LastFailure();
+            return false;
+        }
+        FFailure = ParseItemcatsReply(std::move(body), FInfo, FXml, FItemcats);
+    } catch (...) {
+        FFailure = Failure::Malformed;
+    }
+    if (FFailure != Failure::None) return false;
     Itemcats = &FItemcats;
     return true;
 }
@@ -36,46 +48,34 @@ bool TTaobao_Itemcats::IsCondValid() const {
            (!FCond.cids.empty() || !FCond.parent_cid.empty());
 }
 
-void TTaobao_Itemcats::FillDefaultNames() {
-    for (int i = 0; i < 6; ++i)
-        if ((FInfo.*kItemcatProperties[i]).empty())
-            FInfo.*kItemcatProperties[i] = kDefaultItemcatNames[i];
+Tb_Itemcats_Info ItemcatNames(Tb_Itemcats_Info names) {
+    for (int i = 0; i < kItemcatFieldCount; ++i)
+        if ((names.*kItemcatProperties[i]).empty()) names.*kItemcatProperties[i] = kDefaultItemcatNames[i];
+    return names;
 }
 
-Text TTaobao_Itemcats::BuildUrl() const {
+Text ItemcatsRequestUrl(const Tb_Itemcats_Cond& cond, const Tb_Itemcats_Info& names) {
     Text query = "fields=";
-    if (!FInfo.cid.empty())
-        for (int i = 0; i < 6; ++i) {
+    if (!names.cid.empty())
+        for (int i = 0; i < kItemcatFieldCount; ++i) {
             if (i) query += ',';
-            query += FInfo.*kItemcatProperties[i];
+            query += names.*kItemcatProperties[i];
         }
-    if (!FCond.cids.empty()) query += "&cids=" + FCond.cids;
-    if (!FCond.parent_cid.empty()) query += "&parent_cid=" + FCond.parent_cid;
-    return SignQuery(FCond.url, query, FCond.pid, FCond.cids + FCond.parent_cid);
+    if (!cond.cids.empty()) query += "&cids=" + cond.cids;
+    if (!cond.parent_cid.empty()) query += "&parent_cid=" + cond.parent_cid;
+    return SignQuery(cond.url, query, cond.pid, cond.cids + cond.parent_cid);
 }
 
-bool TTaobao_Itemcats::FetchReply() {
-    try {
-        FLastUrl = BuildUrl();
-        if (!FetchXmlReply(FHttp, FXml, FLastUrl)) return false;
-        const xmlNode* list = ChildElement(FXml.Root(), "item_cats");
-        if (!list) return false;
-        return ParseReply(list);
-    } catch (...) {
-        return false;
-    }
-}
-
-void TTaobao_Itemcats::ClearTable() {
-    for (int i = 0; i < kClearedEntries; ++i) FItemcats[i] = Tb_Itemcats_Info{};
-}
-
-bool TTaobao_Itemcats::ParseReply(const xmlNode* list) {
-    ClearTable();
+Failure ParseItemcatsReply(std::string body, const Tb_Itemcats_Info& names, XmlDocument& xml,
+                           ATb_Itemcats_Info& table) {
+    if (!ParseXmlBody(xml, std::move(body))) return Failure::Malformed;
+    const xmlNode* list = ChildElement(xml.Root(), "item_cats");
+    if (!list) return Failure::NotAReply;
+    for (int i = 0; i < kClearedEntries; ++i) table[i] = Tb_Itemcats_Info{};
     TextConverter toGbk(TextConverter::Utf8ToGbk);
     int i = 0;
     // Entries past the table are ignored rather than written beyond it.
     for (const xmlNode* cat = list->children; cat && i < kItemcatsTableSize; cat = cat->next, ++i)
-        if (!ReadProperties(cat, FInfo, FItemcats[i], kItemcatProperties, toGbk)) return false;
-    return true;
+        if (!ReadProperties(cat, names, table[i], kItemcatProperties, toGbk)) return Failure::Malformed;
+    return Failure::None;
 }

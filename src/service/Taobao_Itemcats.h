@@ -25,9 +25,21 @@ struct Tb_Itemcats_Info {
 };
 
 constexpr int kItemcatsTableSize = 101;
+// How far the category tree reads a reply: the top level, and the children of one node.
+constexpr int kTopLevelCategoryEntries = 71;
+constexpr int kChildCategoryEntries = 61;
+constexpr int kItemcatFieldCount = 6;
 using ATb_Itemcats_Info = std::array<Tb_Itemcats_Info, kItemcatsTableSize>;
 
-extern Text Tb_Itemcats_Info::* const kItemcatProperties[6];
+extern Text Tb_Itemcats_Info::* const kItemcatProperties[kItemcatFieldCount];
+
+// The steps of a category request without the network, as GetItemcats runs them.
+Tb_Itemcats_Info ItemcatNames(Tb_Itemcats_Info names);
+Text ItemcatsRequestUrl(const Tb_Itemcats_Cond& cond, const Tb_Itemcats_Info& names);
+// Reads a reply body into table; None on success. The entries the tree may read are cleared
+// first, the others keep what they held.
+Failure ParseItemcatsReply(std::string body, const Tb_Itemcats_Info& names, XmlDocument& xml,
+                           ATb_Itemcats_Info& table);
 
 class TTaobao_Itemcats {
 public:
@@ -38,14 +50,11 @@ public:
 
     HttpClient& Http() { return FHttp; }
     const Text& LastUrl() const { return FLastUrl; }
+    // Why the last GetItemcats failed; None after a success.
+    Failure LastFailure() const { return FFailure; }
 
 private:
     bool IsCondValid() const;
-    void FillDefaultNames();
-    bool FetchReply();
-    Text BuildUrl() const;
-    bool ParseReply(const xmlNode* list);
-    void ClearTable();
 
     HttpClient FHttp;
     XmlDocument FXml;
@@ -53,4 +62,5 @@ private:
     Tb_Itemcats_Cond FCond;
     ATb_Itemcats_Info FItemcats;
     Text FLastUrl;
+    Failure FFailure = Failure::None;
 };

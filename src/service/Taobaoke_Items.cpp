@@ -1,9 +1,10 @@
 #include "Taobaoke_Items.h"
 
+#include "Decimal.h"
 #include "MD5.h"
 #include "ServiceReply.h"
 
-Text Tbk_Items_Info::* const kItemProperties[14] = {
+Text Tbk_Items_Info::* const kItemProperties[kItemFieldCount] = {
     &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
     &Tbk_Items_Info::price,          &Tbk_Items_Info::pic_url,
     &Tbk_Items_Info::num_iid,        &Tbk_Items_Info::click_url,
@@ -15,7 +16,7 @@ Text Tbk_Items_Info::* const kItemProperties[14] = {
 
 namespace {
 
-const char* const kDefaultItemNames[14] = {
+const char* const kDefaultItemNames[kItemFieldCount] = {
     "nick",       "title",          "price",           "pic_url",
     "num_iid",    "click_url",      "commission",      "commission_num",
     "commission_rate", "commission_volume", "shop_click_url", "seller_credit_score",
@@ -70,11 +71,23 @@ TTaobaoke_Items::TTaobaoke_Items() {
 }
 
 bool TTaobaoke_Items::GetItems(Tbk_Items_Cond Cond, Tbk_Items_Info Info, ATbk_Items_Info*& Items) {
-    FInfo = std::move(Info);
+    FInfo = ItemNames(std::move(Info));
     FCond = std::move(Cond);
+    FFailure = Failure::InvalidRequest;
     if (!IsCondValid()) return false;
-    FillDefaultNames();
-    if (!FetchReply()) return false;
+    try {
+        FLastUrl = ItemsRequestUrl(FCond, FInfo);
+        FXml.Clear();
+        std::string body;
+        if (!FHttp.Get(FLastUrl, body)) {
+            FFailure = FHttp.LastFailure();
+            return false;
+        }
+        FFailure = ParseItemsReply(std::move(body), FInfo, FXml, FItems);
+    } catch (...) {
+        FFailure = Failure::Malformed;
+    }
+    if (FFailure != Failure::None) return false;
     Items = &FItems;
     return true;
 }
@@ -83,21 +96,22 @@ bool TTaobaoke_Items::IsCondValid() const {
     return !FCond.pid.empty() && !FCond.url.empty() && (!FCond.cid.empty() || !FCond.keyword.empty());
 }
 
-void TTaobaoke_Items::FillDefaultNames() {
-    for (int i = 0; i < 14; ++i)
-        if ((FInfo.*kItemProperties[i]).empty()) FInfo.*kItemProperties[i] = kDefaultItemNames[i];
-    FCond.area = GbkToUtf8(FCond.area);
-    FCond.keyword = GbkToUtf8(FCond.keyword);
+Tbk_Items_Info ItemNames(Tbk_Items_Info names) {
+    for (int i = 0; i < kItemFieldCount; ++i)
+        if ((names.*kItemProperties[i]).empty()) names.*kItemProperties[i] = kDefaultItemNames[i];
+    return names;
 }
 
-Text TTaobaoke_Items::BuildUrl() const {
+Text ItemsRequestUrl(Tbk_Items_Cond cond, const Tbk_Items_Info& names) {
+    cond.area = GbkToUtf8(cond.area);
+    cond.keyword = GbkToUtf8(cond.keyword);
     Text query = "fields=";
-    for (int i = 0; i < 14; ++i) {
+    for (int i = 0; i < kItemFieldCount; ++i) {
         if (i) query += ',';
-        query += FInfo.*kItemProperties[i];
+        query += names.*kItemProperties[i];
     }
     for (const QueryParam& p : kQueryParams) {
-        const Text& value = FCond.*p.field;
+        const Text& value = cond.*p.field;
         // An empty keyword is still sent (as "keyword="); only the literal "keyword" is held back.
         bool send = p.field == &Tbk_Items_Cond::keyword ? value != "keyword" : !value.empty();
         if (!send) continue;
@@ -107,23 +121,13 @@ Text TTaobaoke_Items::BuildUrl() const {
         query += p.encoded ? PercentEncode(value) : value;
     }
     Text values;
-    for (Text Tbk_Items_Cond::* field : kSignedValues) values += FCond.*field;
-    return SignQuery(FCond.url, query, FCond.pid, values);
+    for (Text Tbk_Items_Cond::* field : kSignedValues) values += cond.*field;
+    return SignQuery(cond.url, query, cond.pid, values);
 }
 
-bool TTaobaoke_Items::FetchReply() {
-    try {
-        FLastUrl = BuildUrl();
-        if (!FetchXmlReply(FHttp, FXml, FLastUrl)) return false;
-        const xmlNode* root = FXml.Root();
-        if (!ChildElement(root, "total_results")) return false;
-        return ParseReply(root);
-    } catch (...) {
-        return false;
-    }
-}
+namespace {
 
-void TTaobaoke_Items::ClearTable() {
+void ClearTable(ATbk_Items_Info& table) {
     static Text Tbk_Items_Info::* const kCleared[kClearedFields] = {
         &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
         &Tbk_Items_Info::price,          &Tbk_Items_Info::total_results,
@@ -132,25 +136,30 @@ void TTaobaoke_Items::ClearTable() {
         &Tbk_Items_Info::commission_num, &Tbk_Items_Info::commission_rate,
         &Tbk_Items_Info::commission_volume};
     for (int i = 0; i < kClearedEntries; ++i)
-        for (Text Tbk_Items_Info::* field : kCleared) (FItems[i].*field).clear();
+        for (Text Tbk_Items_Info::* field : kCleared) (table[i].*field).clear();
 }
 
-bool TTaobaoke_Items::ParseReply(const xmlNode* root) {
+}  // namespace
+
+Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml, ATbk_Items_Info& table) {
+    if (!ParseXmlBody(xml, std::move(body))) return Failure::Malformed;
+    const xmlNode* root = xml.Root();
     std::string total;
-    if (!ElementText(ChildElement(root, "total_results"), total)) return false;
+    if (!ChildElement(root, "total_results")) return Failure::NotAReply;
+    if (!ElementText(ChildElement(root, "total_results"), total)) return Failure::Malformed;
     const xmlNode* list = ChildElement(root, "taobaoke_items");
-    ClearTable();
+    ClearTable(table);
     TextConverter toGbk(TextConverter::Utf8ToGbk);
     Text totalGbk = toGbk.Convert(total);
     int i = 0;
     // Entries past the table are ignored: a well-behaved service sends at most one page of 40.
     for (const xmlNode* item = list ? list->children : nullptr; item && i < kItemsTableSize;
          item = item->next, ++i) {
-        Tbk_Items_Info& entry = FItems[i];
+        Tbk_Items_Info& entry = table[i];
         entry.total_results = totalGbk;
-        if (!ReadProperties(item, FInfo, entry, kItemProperties, toGbk)) return false;
+        if (!ReadProperties(item, names, entry, kItemProperties, toGbk)) return Failure::Malformed;
     }
-    return true;
+    return Failure::None;
 }
 
 const std::array<Text, 5>& SortKeys() {
@@ -219,10 +228,6 @@ const std::array<Text, 64>& RegionValues() {
 }
 
 const Text& CreditIconFor(const Text& score) {
-    int value = 0;
-    for (char c : score) {
-        if (c < '0' || c > '9' || value > 100) return TableValue(CreditIcons(), -1);
-        value = value * 10 + (c - '0');
-    }
-    return TableValue(CreditIcons(), score.empty() ? -1 : value - 1);
+    std::optional<int64_t> value = ParseDecimal(score);
+    return TableValue(CreditIcons(), value && *value <= 100 ? static_cast<int>(*value) - 1 : -1);
 }

@@ -47,10 +47,20 @@ struct Tbk_Items_Info {
 };
 
 constexpr int kItemsTableSize = 64;
+constexpr int kItemFieldCount = 14;  // the reply fields an item has, total_results aside
 using ATbk_Items_Info = std::array<Tbk_Items_Info, kItemsTableSize>;
 
 // The properties requested and read by name, in field order (all but total_results).
-extern Text Tbk_Items_Info::* const kItemProperties[14];
+extern Text Tbk_Items_Info::* const kItemProperties[kItemFieldCount];
+
+// The steps of an item search without the network, as GetItems runs them.
+// The element names to ask for: each empty one gets the service's default.
+Tbk_Items_Info ItemNames(Tbk_Items_Info names);
+// The signed request URL; keyword and area are GBK and go out as UTF-8.
+Text ItemsRequestUrl(Tbk_Items_Cond cond, const Tbk_Items_Info& names);
+// Reads a reply body into table (through xml, which keeps the document); None on success.
+// Entries a new reply leaves alone keep what they held, as the table always has.
+Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml, ATbk_Items_Info& table);
 
 class TTaobaoke_Items {
 public:
@@ -62,16 +72,11 @@ public:
     HttpClient& Http() { return FHttp; }
     // The URL of the last request, for tests and diagnostics.
     const Text& LastUrl() const { return FLastUrl; }
+    // Why the last GetItems failed; None after a success.
+    Failure LastFailure() const { return FFailure; }
 
 private:
-    friend struct TTaobaoke_ItemsProbe;  // lets the benchmark time the steps one by one
-
     bool IsCondValid() const;
-    void FillDefaultNames();
-    bool FetchReply();
-    Text BuildUrl() const;
-    bool ParseReply(const xmlNode* root);
-    void ClearTable();
 
     HttpClient FHttp;
     XmlDocument FXml;
@@ -79,6 +84,7 @@ private:
     Tbk_Items_Cond FCond;
     ATbk_Items_Info FItems;
     Text FLastUrl;
+    Failure FFailure = Failure::None;
 };
 
 // Filter tables, indexed by the positions of the window's lists; GBK where Chinese.

@@ -71,20 +71,6 @@ xmlNode* ChildElement(const xmlNode* parent, std::string_view name) {
     return nullptr;
 }
 
-int ChildCount(const xmlNode* parent) {
-    int count = 0;
-    if (parent)
-        for (xmlNode* n = parent->children; n; n = n->next) ++count;
-    return count;
-}
-
-xmlNode* ChildAt(const xmlNode* parent, int index) {
-    if (!parent || index < 0) return nullptr;
-    xmlNode* n = parent->children;
-    for (; n && index > 0; n = n->next) --index;
-    return n;
-}
-
 bool ElementText(const xmlNode* element, std::string& utf8) {
     utf8.clear();
     if (!element || !element->children) return true;

@@ -28,9 +28,6 @@ private:
 
 // The first child element whose qualified name ("p:name") or local name equals name exactly.
 xmlNode* ChildElement(const xmlNode* parent, std::string_view name);
-// Child nodes of every kind, as a reply's list of entries counts them.
-int ChildCount(const xmlNode* parent);
-xmlNode* ChildAt(const xmlNode* parent, int index);
 
 // The text of a simple element in UTF-8: its single text or CDATA child, or empty for an absent
 // element or one without children. False for any other content (several children, a nested

@@ -1,5 +1,7 @@
 #include "Criteria.h"
 
+#include "Decimal.h"
+
 #include <utility>
 
 #include "MD5.h"
@@ -53,15 +55,8 @@ Tbk_Items_Cond BuildConditions(const Criteria& c, int pageNo, const Text& baseUr
 }
 
 bool ParseCategoryId(const Text& text, int32_t& id) {
-    size_t i = text.size() > 1 && text[0] == '-' ? 1 : 0;
-    if (i == text.size() || text.size() - i > 10) return false;
-    int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        value = value * 10 + (text[i] - '0');
-    }
-    if (text[0] == '-') value = -value;
-    if (value < INT32_MIN || value > INT32_MAX) return false;
-    id = static_cast<int32_t>(value);
+    std::optional<int64_t> value = ParseDecimal(text, true);
+    if (!value || *value < INT32_MIN || *value > INT32_MAX) return false;
+    id = static_cast<int32_t>(*value);
     return true;
 }

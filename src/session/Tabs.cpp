@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "Decimal.h"
+
 namespace {
 // The fields a tab keeps of each item; the others are never shown.
 Text Tbk_Items_Info::* const kShownFields[] = {
@@ -31,8 +33,9 @@ Criteria CriteriaOf(const TAB& t, const Text& nodeCaption) {
 
 int PageCountOf(const Text& total) {
     if (total.empty() || total.find_first_not_of("0123456789") != Text::npos) return 0;
-    if (total.size() > 18) return kMaxPageCount;  // beyond any count, but still a count
-    return static_cast<int>(std::min<int64_t>(std::stoll(total) / kTabItems, kMaxPageCount));
+    std::optional<int64_t> count = ParseDecimal(total);
+    if (!count) return kMaxPageCount;  // beyond any count, but still a count
+    return static_cast<int>(std::min<int64_t>(*count / kTabItems, kMaxPageCount));
 }
 
 void CopyResults(TAB& tab, const ATbk_Items_Info& results) {

@@ -26,7 +26,6 @@ void TMyScrollBar::UpdateRange() {
         self->FModel.UpdateRange(v.isValid() && !v.isNull() && ok ? std::optional<int>(h) : std::nullopt,
                                  self->m_web->height());
         self->Sync();
-        emit self->RangeUpdated();
     });
 }
 

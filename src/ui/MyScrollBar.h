@@ -28,8 +28,6 @@ public:
 
 signals:
     void MouseEntered();
-    // The page reported its height and the bar now fits it.
-    void RangeUpdated();
 
 protected:
     void enterEvent(QEnterEvent* event) override;

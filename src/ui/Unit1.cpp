@@ -12,6 +12,7 @@
 #include <QWindowStateChangeEvent>
 
 #include "Browser.h"
+#include "GbkText.h"
 #include "Pictures.h"
 #include "Platform.h"
 #include "Taobaoke_Items.h"
@@ -20,7 +21,6 @@ QEvent::Type MessageEvent(int message) { return static_cast<QEvent::Type>(QEvent
 
 namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-QString FromGbk(const Text& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 
 QPushButton* LabelButton(QWidget* parent, const char* caption, int width) {
     auto* b = new QPushButton(Q(caption), parent);

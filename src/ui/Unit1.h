@@ -26,16 +26,15 @@
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
 #include "Tabs.h"
+#include "WindowMessages.h"
 #include "myupdate.h"
 #include "ok.h"
 
-// Private window messages, delivered as posted events of these types.
-constexpr int WM_USER = 0x400;
-constexpr int WM_SEARCH_DONE = WM_USER + 221;
-constexpr int WM_SEARCH_FAILED = WM_USER + 222;
-constexpr int WM_UPDATE_DONE = WM_USER + 31;
-constexpr int WM_UPDATE_FAILED = WM_USER + 32;
+// The private window messages arrive as posted events of these types.
 QEvent::Type MessageEvent(int message);
+
+// The window's caption whenever no search or update is under way.
+inline constexpr const char* kWindowCaption = "Quellot";
 
 // Where the window goes on a screen: centred, then 10 pixels left and 15 up.
 QPoint CenteredPosition(QSize screen, QSize window);

@@ -6,13 +6,12 @@
 #include <QTimer>
 
 #include "Browser.h"
+#include "GbkText.h"
 #include "ResultPage.h"
 #include "Service.h"
 #include "Unit1.h"
 
 namespace {
-QString FromGbk(const Text& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
-Text ToGbk(const QString& s) { return Utf8ToGbk(s.toStdString()); }
 const char* const kSearchingCaption = "正在搜索商品，请稍后......";
 
 QTreeWidgetItem* ItemOf(NodeRef node) { return static_cast<QTreeWidgetItem*>(const_cast<void*>(node)); }
@@ -114,12 +113,12 @@ void TForm1::WMSearchDone() {
     FAwaitingResult = false;
     StoreSearch();
     SetControlsEnabled(true);
-    setWindowTitle("Quellot");
+    setWindowTitle(kWindowCaption);
 }
 
 void TForm1::WMSearchFailed() {
     FAwaitingResult = false;
-    setWindowTitle("Quellot");
+    setWindowTitle(kWindowCaption);
     if (NothingFoundBox) NothingFoundBox();
     SearchEnded();
 }
@@ -182,7 +181,8 @@ void TForm1::ShowTab(int Index) {
 void TForm1::RenderPage() {
     TAB* t = FTabList.ActiveTab();
     if (!t) return;
-    LoadHtml(web, bsSkinComboBox4->currentIndex() == 0 ? BuildListPage(*t) : BuildGridPage(*t));
+    // The view list shows the tab's layout: restoring a tab and a change of view both set it.
+    LoadHtml(web, BuildPage(*t));
     ScrollBar->SetPosition(0);
 }
 

@@ -22,7 +22,7 @@ void TForm1::FormCreate() {
     if (MyUpdate1.CheckUpdate(post, info, BuiltInVersion))
         setWindowTitle(QString::fromUtf8("正在更新软件。。。"));
     else
-        setWindowTitle("Quellot");
+        setWindowTitle(kWindowCaption);
     BindScrollBar();
     LoadRootCategories();
     SetDefaultFilters();
@@ -60,4 +60,4 @@ void TForm1::WMUpdateDone() {
     if (Quit) Quit();
 }
 
-void TForm1::WMUpdateFailed() { setWindowTitle("Quellot"); }
+void TForm1::WMUpdateFailed() { setWindowTitle(kWindowCaption); }

@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 
 #include "CategoryNames.h"
+#include "GbkText.h"
 #include "Pictures.h"
 #include "Service.h"
 #include "Unit1.h"
@@ -14,7 +15,6 @@ namespace {
 
 enum Role { kCategoryId = Qt::UserRole, kPlaceholder = Qt::UserRole + 1, kPicture = Qt::UserRole + 2 };
 
-QString FromGbk(const Text& gbk) { return QString::fromStdString(GbkToUtf8(gbk)); }
 
 // Colours of a row: the selected one red on light cyan, the others in the active tab's
 // caption colour.
@@ -95,7 +95,7 @@ void TForm1::LoadRootCategories() {
     bsSkinTreeView1->setCurrentItem(root);
     ATb_Itemcats_Info* cats = nullptr;
     if (!Taobao_Itemcats1.GetItemcats(cond, Tb_Itemcats_Info{}, cats)) return;
-    for (int i = 0; i < 71; ++i) {
+    for (int i = 0; i < kTopLevelCategoryEntries; ++i) {
         const Tb_Itemcats_Info& cat = (*cats)[i];
         int32_t id = 0;
         if (cat.cid.empty() || cat.name == "error" || !ParseCategoryId(cat.cid, id)) continue;
@@ -113,7 +113,7 @@ void TForm1::bsSkinTreeView1Expanding(QTreeWidgetItem* Node) {
     for (int i = Node->childCount() - 1; i >= 0; --i)
         if (IsPlaceholder(Node->child(i))) delete Node->takeChild(i);
     int picture = Node->data(0, kPicture).toInt();
-    for (int i = 0; i < 61 && !(*cats)[i].cid.empty(); ++i) {
+    for (int i = 0; i < kChildCategoryEntries && !(*cats)[i].cid.empty(); ++i) {
         int32_t id = 0;
         if (!ParseCategoryId((*cats)[i].cid, id)) continue;
         AddCategoryNode(Node, (*cats)[i], id, picture);

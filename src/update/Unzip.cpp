@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Text.h"
-#include "myupdate.h"
+#include "Unzip.h"
 
 namespace {
 

@@ -8,10 +8,8 @@
 
 #include "Platform.h"
 #include "Service.h"
+#include "WindowMessages.h"
 
-// The window's message numbers for the two results.
-constexpr int kUpdateDone = 0x400 + 31;
-constexpr int kUpdateFailed = 0x400 + 32;
 
 constexpr int kDownloadIdleTimeoutMs = 60000;
 constexpr size_t kDownloadMinimumRate = 4096;  // bytes a second, on average over the window
@@ -33,14 +31,6 @@ bool PlainName(const std::string& name) {
 }
 
 }  // namespace
-
-std::string UpdateBatchText(const std::string& exeName) {
-    return "@echo off\r\n"
-           ":loop\r\n"
-           "del \"" + exeName + "\"\r\n"
-           "if exist \"" + exeName + "\" goto loop\r\n"
-           "del update.bat\r\n";
-}
 
 std::string UpdateShellText(const std::string& exePath, const std::string& scriptPath) {
     return "#!/bin/sh\n"
@@ -105,7 +95,7 @@ bool TMyUpdate::DownloadFile(const std::string& Url, const std::string& FileName
 }
 
 void TMyUpdate::RunUpdate() {
-    int message = kUpdateFailed;
+    int message = WM_UPDATE_FAILED;
     // File names on this system are UTF-8; the service's name arrives in the program's GBK.
     const std::string name = GbkToUtf8(FSoftInfo.update_name);
     if (PlainName(name)) {
@@ -115,7 +105,7 @@ void TMyUpdate::RunUpdate() {
         if (downloaded && Install(folder + name)) {
             std::remove((folder + name).c_str());
             FRestart = true;
-            message = kUpdateDone;
+            message = WM_UPDATE_DONE;
         }
         if (!folder.empty() && (!downloaded || FRestart)) rmdir(folder.c_str());
     }

@@ -10,22 +10,11 @@
 #include <thread>
 
 #include "Http.h"
+#include "Unzip.h"
 #include "ok.h"
 
-// Asked on the worker for each file that already exists: true replaces it.
-using ReplaceQuestion = std::function<bool(const std::string& fileName)>;
-
-// Writes every entry whose stored name holds a dot straight into destDir under its bare name
-// (folders are not recreated), with its stored permissions under the user's umask. The entry
-// named executable (a bare UTF-8 name) is made runnable, whatever the packer stored. Names
-// follow the archive's UTF-8 flag, else are read as GBK. False for a broken archive or a file
-// that cannot be written; a No to the question only skips that file.
-bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask,
-                  const std::string& executable = std::string());
-
-// The restart scripts for an old executable: the Windows batch file, and its POSIX twin
-// (which gives up after a while instead of retrying for ever).
-std::string UpdateBatchText(const std::string& exeName);
+// The restart script for an old executable: removes it once it can, then itself; gives up
+// after a while instead of retrying for ever.
 std::string UpdateShellText(const std::string& exePath, const std::string& scriptPath);
 
 class TMyUpdate {

@@ -30,15 +30,21 @@ TEST(Http, FailsOnErrorStatusesAndConnectionErrors) {
         reply.body = "<r><total_results>1</total_results></r>";
         server.SetReply(reply);
         EXPECT_FALSE(http.Get(server.BaseUrl(), body)) << status;
+        EXPECT_EQ(http.LastFailure(), Failure::HttpStatus);
     }
     int closedPort = 0;
     {
         LoopbackServer gone;
         closedPort = gone.Port();
     }
-    EXPECT_FALSE(http.Get("http://127.0.0.1:" + std::to_string(closedPort) + "/", body));
-    EXPECT_FALSE(http.Get("not a url", body));
-    EXPECT_FALSE(http.Get("file:///etc/passwd", body));
+    for (std::string url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/", std::string("not a url"),
+                            std::string("file:///etc/passwd")}) {
+        EXPECT_FALSE(http.Get(url, body)) << url;
+        EXPECT_EQ(http.LastFailure(), Failure::Connection) << url;
+    }
+    server.SetBody("fine");
+    EXPECT_TRUE(http.Get(server.BaseUrl(), body));
+    EXPECT_EQ(http.LastFailure(), Failure::None);
 }
 
 TEST(Http, SilentServerFailsAfterTheReadTimeout) {
@@ -50,6 +56,7 @@ TEST(Http, SilentServerFailsAfterTheReadTimeout) {
     http.SetReadTimeout(300);
     std::string body;
     EXPECT_FALSE(http.Get(server.BaseUrl(), body));
+    EXPECT_EQ(http.LastFailure(), Failure::IdleTimeout);
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
@@ -81,6 +88,7 @@ TEST(Http, CancelEndsATransferInProgressAndLaterCalls) {
     http.Cancel();
     worker.join();
     EXPECT_FALSE(result);
+    EXPECT_EQ(http.LastFailure(), Failure::Cancelled);
     server.SetBody("ok");
     EXPECT_FALSE(http.Get(server.BaseUrl(), body));
     EXPECT_EQ(server.RequestCount(), 1);
@@ -98,11 +106,12 @@ TEST(Http, ATricklingServerCannotHoldACallPastItsBounds) {
         size_t minRate;
         int windowMs;
         bool completes;
+        Failure failure;
     };
     const Case cases[] = {
-        {"total time", 600, 0, 0, false},
-        {"minimum rate", 0, 1000, 300, false},
-        {"a rate the line keeps", 0, 20, 300, true},
+        {"total time", 600, 0, 0, false, Failure::TotalTimeout},
+        {"minimum rate", 0, 1000, 300, false, Failure::TooSlow},
+        {"a rate the line keeps", 0, 20, 300, true, Failure::None},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bound);
@@ -115,6 +124,7 @@ TEST(Http, ATricklingServerCannotHoldACallPastItsBounds) {
         bool ok = http.Get(server.BaseUrl(), body);
         auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(ok, c.completes);
+        EXPECT_EQ(http.LastFailure(), c.failure);
         if (c.completes) {
             EXPECT_EQ(body.size(), 400u);
         } else {
@@ -143,4 +153,5 @@ TEST(Http, AStreamedBodyArrivesInPiecesAndTheSinkCanStopIt) {
     EXPECT_GT(pieces, 10u);
     EXPECT_LE(largest, size_t{1} << 20);
     EXPECT_FALSE(http.Get(server.BaseUrl(), [](const char*, size_t) { return false; }));
+    EXPECT_EQ(http.LastFailure(), Failure::Refused);
 }

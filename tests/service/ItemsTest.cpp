@@ -108,7 +108,10 @@ TEST_F(Items, InvalidConditionsMakeNoRequest) {
     noPid.pid.clear();
     noUrl.url.clear();
     nothing.cid.clear();
-    for (const auto& c : {noPid, noUrl, nothing}) EXPECT_FALSE(Search(c));
+    for (const auto& c : {noPid, noUrl, nothing}) {
+        EXPECT_FALSE(Search(c));
+        EXPECT_EQ(FClient.LastFailure(), Failure::InvalidRequest);
+    }
     EXPECT_EQ(FServer.RequestCount(), 0);
     Tbk_Items_Cond keywordOnly = nothing;
     keywordOnly.keyword = "abc";
@@ -162,32 +165,37 @@ TEST_F(Items, RepliesThatStillSucceed) {
 }
 
 TEST_F(Items, FailuresReturnFalse) {
-    const std::string failures[] = {
-        "",
-        "not xml",
-        "<r><taobaoke_items>" + ItemXml(0, "t") + "</taobaoke_items></r>",  // no total_results
-        "<r><x><total_results>1</total_results></x></r>",                  // not directly under root
-        "<r><total_results>1</total_results><taobaoke_items><i><title>a<b>c</b></title></i>"
-        "</taobaoke_items></r>",
-        "<r><total_results>1</total_results><taobaoke_items><i><price><!--x--></price></i>"
-        "</taobaoke_items></r>",
-        "<!DOCTYPE r><r><total_results>1</total_results></r>",
+    const std::pair<std::string, Failure> failures[] = {
+        {"", Failure::Malformed},
+        {"not xml", Failure::Malformed},
+        {"<r><taobaoke_items>" + ItemXml(0, "t") + "</taobaoke_items></r>", Failure::NotAReply},
+        {"<r><x><total_results>1</total_results></x></r>", Failure::NotAReply},  // not under root
+        {"<r><total_results>1</total_results><taobaoke_items><i><title>a<b>c</b></title></i>"
+         "</taobaoke_items></r>",
+         Failure::Malformed},
+        {"<r><total_results>1</total_results><taobaoke_items><i><price><!--x--></price></i>"
+         "</taobaoke_items></r>",
+         Failure::Malformed},
+        {"<!DOCTYPE r><r><total_results>1</total_results></r>", Failure::Malformed},
     };
-    for (const auto& body : failures) {
+    for (const auto& [body, failure] : failures) {
         FServer.SetBody(body);
         EXPECT_FALSE(Search(Defaults())) << body;
+        EXPECT_EQ(FClient.LastFailure(), failure) << body;
     }
     LoopbackServer::Reply error;
     error.status = 500;
     error.body = ItemsReply(1, "1");
     FServer.SetReply(error);
     EXPECT_FALSE(Search(Defaults()));
+    EXPECT_EQ(FClient.LastFailure(), Failure::HttpStatus);
 
     LoopbackServer::Reply silent;
     silent.silent = true;
     FServer.SetReply(silent);
     FClient.Http().SetReadTimeout(200);
     EXPECT_FALSE(Search(Defaults()));
+    EXPECT_EQ(FClient.LastFailure(), Failure::IdleTimeout);
 }
 
 TEST(ItemsClient, WaitsFifteenSecondsForDataAndHalfAMinuteInAll) {
@@ -207,5 +215,22 @@ TEST_F(Items, ATricklingReplyFailsWhenTheWholeCallRunsOut) {
     FClient.Http().SetTotalTimeout(500);
     auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(Search(Defaults()));
+    EXPECT_EQ(FClient.LastFailure(), Failure::TotalTimeout);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(Items, RequestAndReplyStepsWorkWithoutTheNetwork) {
+    FServer.SetBody(ItemsReply(3, "3"));
+    ASSERT_TRUE(Search(Defaults()));
+    EXPECT_EQ(ItemsRequestUrl(Defaults(), ItemNames({})), FClient.LastUrl());
+
+    XmlDocument xml;
+    ATbk_Items_Info table;
+    ASSERT_EQ(ParseItemsReply(ItemsReply(3, "3"), ItemNames({}), xml, table), Failure::None);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(table[i].title, (*FItems)[i].title) << i;
+        EXPECT_EQ(table[i].total_results, (*FItems)[i].total_results) << i;
+    }
+    EXPECT_EQ(ParseItemsReply("<r/>", ItemNames({}), xml, table), Failure::NotAReply);
+    EXPECT_EQ(ParseItemsReply("<r>", ItemNames({}), xml, table), Failure::Malformed);
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
+#include "Decimal.h"
 #include "CategoryNames.h"
 #include "Taobaoke_Items.h"
 
@@ -34,4 +37,27 @@ TEST(Tables, CategoryPictureByName) {
     EXPECT_EQ(CategoryPicture(Utf8ToGbk("女装")), 0);
     EXPECT_EQ(CategoryPicture(""), 0);
     EXPECT_EQ(CategoryPicture("MP3/MP4/iPod/Mp3"), 0);
+}
+
+TEST(Decimal, WholeNumbersOnly) {
+    const struct {
+        const char* text;
+        bool allowMinus;
+        std::optional<int64_t> want;
+    } cases[] = {
+        {"0", false, 0},
+        {"0042", false, 42},
+        {"9223372036854775807", false, INT64_MAX},
+        {"-17", true, -17},
+        {"-17", false, std::nullopt},
+        {"-", true, std::nullopt},
+        {"+5", false, std::nullopt},
+        {" 5", false, std::nullopt},
+        {"5 ", false, std::nullopt},
+        {"1a", false, std::nullopt},
+        {"", false, std::nullopt},
+        {"9223372036854775808", false, std::nullopt},
+        {"12.5", false, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseDecimal(c.text, c.allowMinus), c.want) << c.text;
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <fstream>
 
 #include "Text.h"
@@ -67,7 +69,9 @@ TEST(Xml, ChildrenByNameAndPosition) {
     XmlDocument doc;
     ASSERT_TRUE(doc.Parse("<r xmlns:p=\"urn:p\">\n  <p:a>1</p:a>\n  <b>2</b>\n  <B>3</B>\n  <b>4</b>\n</r>"));
     xmlNode* root = doc.Root();
-    EXPECT_EQ(ChildCount(root), 4);  // whitespace between elements is dropped
+    std::vector<xmlNode*> children;
+    for (xmlNode* n = root->children; n; n = n->next) children.push_back(n);
+    ASSERT_EQ(children.size(), 4u);  // whitespace between elements is dropped
     std::string text;
     ASSERT_TRUE(ElementText(ChildElement(root, "p:a"), text));
     EXPECT_EQ(text, "1");
@@ -79,10 +83,8 @@ TEST(Xml, ChildrenByNameAndPosition) {
     EXPECT_EQ(text, "3");
     EXPECT_EQ(ChildElement(root, "q:a"), nullptr);
     EXPECT_EQ(ChildElement(root, "c"), nullptr);
-    ASSERT_TRUE(ElementText(ChildAt(root, 3), text));
+    ASSERT_TRUE(ElementText(children[3], text));
     EXPECT_EQ(text, "4");
-    EXPECT_EQ(ChildAt(root, 4), nullptr);
-    EXPECT_EQ(ChildAt(root, -1), nullptr);
 }
 
 TEST(Xml, ElementTextOfSimpleAndComplexElements) {

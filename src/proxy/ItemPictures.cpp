@@ -1,4 +1,4 @@
-#include "Pictures.h"
+#include "ItemPictures.h"
 
 #include <zlib.h>
 
@@ -30,7 +30,7 @@ void Chunk(std::string& out, const char* type, const std::string& data) {
     PutBigEndian(out, static_cast<uint32_t>(data.size()));
     std::string body = std::string(type, 4) + data;
     out += body;
-    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size())));
+    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 std::string EncodePng(const Canvas& c) {
