@@ -5,9 +5,12 @@ QUELLOT_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-de
   libcpp-httplib-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk zip
   imagemagick curl)
 
-quellot_install_deps() {
+quellot_install_deps() { quellot_install_packages "${QUELLOT_PACKAGES[@]}"; }
+
+# Installs the named packages that are missing.
+quellot_install_packages() {
   local missing=()
-  for p in "${QUELLOT_PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

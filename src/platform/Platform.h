@@ -18,6 +18,15 @@ std::string FindProgram(const std::vector<std::string>& names);
 void OpenUrl(const std::string& url);
 void SetUrlOpener(std::function<void(const std::string&)> opener);
 
+// Replaces the opener for as long as it lives, then puts the system's back.
+class ScopedUrlOpener {
+public:
+    explicit ScopedUrlOpener(std::function<void(const std::string&)> opener) { SetUrlOpener(std::move(opener)); }
+    ~ScopedUrlOpener() { SetUrlOpener({}); }
+    ScopedUrlOpener(const ScopedUrlOpener&) = delete;
+    ScopedUrlOpener& operator=(const ScopedUrlOpener&) = delete;
+};
+
 // The quick-launch programs: a calculator and a web browser, the first one found on this
 // system; nothing happens when there is none.
 void StartCalculator();

@@ -72,12 +72,15 @@ void SetUrlOpener(std::function<void(const std::string&)> opener) {
 }
 
 void OpenUrl(const std::string& url) {
+    std::function<void(const std::string&)> replaced;
     {
+        // Copied out, so the opener runs without the lock.
         std::lock_guard lock(gOpenerMutex);
-        if (gOpener) {
-            gOpener(url);
-            return;
-        }
+        replaced = gOpener;
+    }
+    if (replaced) {
+        replaced(url);
+        return;
     }
     std::string opener = FindProgram({"xdg-open", "x-www-browser", "sensible-browser"});
     if (!opener.empty()) StartDetached(opener, {url});

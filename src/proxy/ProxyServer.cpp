@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <fstream>
 #include <sstream>
 
@@ -300,8 +301,102 @@ void ProxyServer::Routes() {
     }
 }
 
+namespace {
+
+// A refusal: the error code and message of the error document.
+struct Refusal {
+    int code = 0;
+    std::string why;
+};
+
+std::optional<Refusal> ReadBounds(const RawQuery& q, ItemQuery& query) {
+    for (auto [name, bound] : {std::pair{"start_price", &query.minCents}, std::pair{"end_price", &query.maxCents}}) {
+        if (!q.Has(name)) continue;
+        auto cents = ParsePriceCents(q.Get(name));
+        if (!cents) return Refusal{45, std::string("invalid ") + name};
+        *bound = *cents;
+    }
+    for (auto [name, bound] : {std::pair{"start_credit", &query.minCredit}, std::pair{"end_credit", &query.maxCredit}}) {
+        if (!q.Has(name)) continue;
+        int score = CreditScoreOf(q.Get(name));
+        if (!score) return Refusal{46, std::string("invalid ") + name};
+        *bound = score;
+    }
+    if (query.minCredit > query.maxCredit) std::swap(query.minCredit, query.maxCredit);
+    return std::nullopt;
+}
+
+// The search an item request asks for, or why it is refused.
+std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalogue, ItemQuery& query) {
+    if (q.Has("cid")) {
+        auto cid = ParseInteger(q.Get("cid"), 0, INT32_MAX);
+        if (!cid) return Refusal{42, "invalid cid"};
+        query.cid = static_cast<int>(*cid);
+        // A category that does not exist matches nothing rather than everything.
+        if (query.cid && !catalogue.Find(query.cid)) query.cid = -1;
+    }
+    const std::string& keyword = q.Get("keyword");
+    if (!IsValidUtf8(keyword) || keyword.size() > 200) return Refusal{43, "invalid keyword"};
+    query.words = SplitWords(keyword);
+    const std::string& area = q.Get("area");
+    if (!IsValidUtf8(area) || area.size() > 2000) return Refusal{44, "invalid area"};
+    for (size_t start = 0; start < area.size();) {
+        size_t end = std::min(area.find(',', start), area.size());
+        if (end > start) query.areas.push_back(area.substr(start, end - start));
+        start = end + 1;
+    }
+    if (auto refused = ReadBounds(q, query)) return refused;
+    query.guaranteeOnly = q.Get("guarantee") == "true";
+    if (q.Has("sort")) {
+        const auto& keys = SortKeys();
+        auto at = std::find(keys.begin(), keys.end(), q.Get("sort"));
+        if (at == keys.end()) return Refusal{47, "invalid sort"};
+        query.sort = static_cast<ItemQuery::Sort>(at - keys.begin());
+    }
+    if (q.Has("page_no")) {
+        auto page = ParseInteger(q.Get("page_no"), 1, 1000000000);
+        if (!page) return Refusal{48, "invalid page_no"};
+        query.page = *page;
+    }
+    return std::nullopt;
+}
+
+std::string ItemField(const Item& it, const std::string& f, const std::vector<std::string>& words,
+                      const std::string& base) {
+    std::string id = std::to_string(it.num_iid);
+    if (f == "nick") return it.nick;
+    if (f == "title") return HighlightTitle(it.title, words);
+    if (f == "price") return Money(it.priceCents);
+    if (f == "pic_url") return base + "pic/" + id + ".jpg";
+    if (f == "num_iid") return id;
+    if (f == "click_url") return base + "item/" + id;
+    if (f == "commission") return Money(int64_t{it.priceCents} * it.commissionRateBp / 10000);
+    if (f == "commission_num") return std::to_string(it.commissionNum);
+    if (f == "commission_rate") return Money(it.commissionRateBp);
+    if (f == "commission_volume") return Money(it.commissionVolumeCents);
+    if (f == "shop_click_url") return base + "shop/" + std::to_string(it.sellerId);
+    if (f == "seller_credit_score") return std::to_string(it.credit);
+    if (f == "item_location") return it.location;
+    if (f == "volume") return std::to_string(it.volume);
+    return std::string();
+}
+
+// The reply document of one page: the fields asked for, in the order asked.
+std::string ItemsReplyXml(const ItemPage& page, const std::vector<std::string>& fields,
+                          const std::vector<std::string>& words, const std::string& base) {
+    std::string xml = std::string(kXmlHead) + "<tbk_items_get_response><total_results>" +
+                      std::to_string(page.total) + "</total_results><taobaoke_items>";
+    for (const Item* it : page.items) {
+        xml += "<taobaoke_item>";
+        for (const std::string& f : fields) xml += "<" + f + ">" + XmlEscape(ItemField(*it, f, words, base)) + "</" + f + ">";
+        xml += "</taobaoke_item>";
+    }
+    return xml + "</taobaoke_items></tbk_items_get_response>\n";
+}
+
+}  // namespace
+
 void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& res) {
-    auto refuse = [&res](int code, const std::string& why) { Refuse(res, code, why); };
     // The signed values, in the order the client concatenates them.
     static const char* const kSigned[] = {"cid", "area", "sort", "keyword", "page_no", "auto_send",
                                           "end_price", "guarantee", "end_credit", "start_price",
@@ -315,80 +410,10 @@ void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& re
     RawQuery q;
     std::vector<std::string> fields;
     if (!ReadSignedRequest(req, res, kItemFieldNames, values, q, fields)) return;
-
     ItemQuery query;
-    if (q.Has("cid")) {
-        auto cid = ParseInteger(q.Get("cid"), 0, INT32_MAX);
-        if (!cid) return refuse(42, "invalid cid");
-        query.cid = static_cast<int>(*cid);
-        // A category that does not exist matches nothing rather than everything.
-        if (query.cid && !FCatalogue.Find(query.cid)) query.cid = -1;
-    }
-    const std::string& keyword = q.Get("keyword");
-    if (!IsValidUtf8(keyword) || keyword.size() > 200) return refuse(43, "invalid keyword");
-    query.words = SplitWords(keyword);
-    const std::string& area = q.Get("area");
-    if (!IsValidUtf8(area) || area.size() > 2000) return refuse(44, "invalid area");
-    for (size_t start = 0; start < area.size();) {
-        size_t end = std::min(area.find(',', start), area.size());
-        if (end > start) query.areas.push_back(area.substr(start, end - start));
-        start = end + 1;
-    }
-    for (auto [name, bound] : {std::pair{"start_price", &query.minCents}, std::pair{"end_price", &query.maxCents}}) {
-        if (!q.Has(name)) continue;
-        auto cents = ParsePriceCents(q.Get(name));
-        if (!cents) return refuse(45, std::string("invalid ") + name);
-        *bound = *cents;
-    }
-    for (auto [name, bound] : {std::pair{"start_credit", &query.minCredit}, std::pair{"end_credit", &query.maxCredit}}) {
-        if (!q.Has(name)) continue;
-        int score = CreditScoreOf(q.Get(name));
-        if (!score) return refuse(46, std::string("invalid ") + name);
-        *bound = score;
-    }
-    if (query.minCredit > query.maxCredit) std::swap(query.minCredit, query.maxCredit);
-    query.guaranteeOnly = q.Get("guarantee") == "true";
-    if (q.Has("sort")) {
-        const auto& keys = SortKeys();
-        auto at = std::find(keys.begin(), keys.end(), q.Get("sort"));
-        if (at == keys.end()) return refuse(47, "invalid sort");
-        query.sort = static_cast<ItemQuery::Sort>(at - keys.begin());
-    }
-    if (q.Has("page_no")) {
-        auto page = ParseInteger(q.Get("page_no"), 1, 1000000000);
-        if (!page) return refuse(48, "invalid page_no");
-        query.page = *page;
-    }
-
-    ItemPage page = SearchItems(FCatalogue, query);
-    std::string base = PublicBase(req);
-    std::string xml = std::string(kXmlHead) + "<tbk_items_get_response><total_results>" +
-                      std::to_string(page.total) + "</total_results><taobaoke_items>";
-    for (const Item* it : page.items) {
-        xml += "<taobaoke_item>";
-        for (const std::string& f : fields) {
-            std::string v;
-            std::string id = std::to_string(it->num_iid);
-            if (f == "nick") v = it->nick;
-            else if (f == "title") v = HighlightTitle(it->title, query.words);
-            else if (f == "price") v = Money(it->priceCents);
-            else if (f == "pic_url") v = base + "pic/" + id + ".jpg";
-            else if (f == "num_iid") v = id;
-            else if (f == "click_url") v = base + "item/" + id;
-            else if (f == "commission") v = Money(int64_t{it->priceCents} * it->commissionRateBp / 10000);
-            else if (f == "commission_num") v = std::to_string(it->commissionNum);
-            else if (f == "commission_rate") v = Money(it->commissionRateBp);
-            else if (f == "commission_volume") v = Money(it->commissionVolumeCents);
-            else if (f == "shop_click_url") v = base + "shop/" + std::to_string(it->sellerId);
-            else if (f == "seller_credit_score") v = std::to_string(it->credit);
-            else if (f == "item_location") v = it->location;
-            else if (f == "volume") v = std::to_string(it->volume);
-            xml += "<" + f + ">" + XmlEscape(v) + "</" + f + ">";
-        }
-        xml += "</taobaoke_item>";
-    }
-    xml += "</taobaoke_items></tbk_items_get_response>\n";
-    Reply(res, xml, "text/xml; charset=utf-8");
+    if (auto refused = ReadItemQuery(q, FCatalogue, query)) return Refuse(res, refused->code, refused->why);
+    Reply(res, ItemsReplyXml(SearchItems(FCatalogue, query), fields, query.words, PublicBase(req)),
+          "text/xml; charset=utf-8");
 }
 
 void ProxyServer::HandleItemcats(const httplib::Request& req, httplib::Response& res) {

@@ -58,10 +58,13 @@ void SetStampSource(std::function<int32_t()> source) {
 }
 
 int32_t UnixStamp() {
+    std::function<int32_t()> source;
     {
+        // Copied out, so the source runs without the lock and may itself set a new one.
         std::lock_guard lock(gStampMutex);
-        if (gStampSource) return gStampSource();
+        source = gStampSource;
     }
+    if (source) return source();
     return StampFromLocalMillis(LocalWallMillis());
 }
 

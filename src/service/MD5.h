@@ -22,6 +22,15 @@ int32_t StampFromLocalMillis(int64_t localMillis);
 // Tests fix the stamp through this; an empty function restores the clock.
 void SetStampSource(std::function<int32_t()> source);
 
+// Replaces the stamp source for as long as it lives, then puts the system's clock back.
+class ScopedStampSource {
+public:
+    explicit ScopedStampSource(std::function<int32_t()> source) { SetStampSource(std::move(source)); }
+    ~ScopedStampSource() { SetStampSource({}); }
+    ScopedStampSource(const ScopedStampSource&) = delete;
+    ScopedStampSource& operator=(const ScopedStampSource&) = delete;
+};
+
 // Every byte as "%" and its value in uppercase hex without leading zeros ("%9", "%E4").
 Text PercentEncode(std::string_view bytes);
 

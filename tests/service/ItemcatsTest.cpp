@@ -9,8 +9,7 @@ namespace {
 
 class Itemcats : public testing::Test {
 protected:
-    void SetUp() override { SetStampSource([] { return 1700000000; }); }
-    void TearDown() override { SetStampSource({}); }
+    ScopedStampSource FStampSource{[] { return 1700000000; }};
 
     Tb_Itemcats_Cond Top() const {
         Tb_Itemcats_Cond c;

@@ -16,8 +16,6 @@ const char* const kFields =
 
 class Items : public testing::Test {
 protected:
-    void SetUp() override { SetStampSource([this] { return FStamp; }); }
-    void TearDown() override { SetStampSource({}); }
 
     Tbk_Items_Cond Defaults() const { return StartUpConditions(FServer.BaseUrl(), "mm_27418305_0_0"); }
     bool Search(const Tbk_Items_Cond& cond) {
@@ -36,6 +34,7 @@ protected:
     }
 
     int32_t FStamp = 1700000000;
+    ScopedStampSource FStampSource{[this] { return FStamp; }};
     LoopbackServer FServer;
     TTaobaoke_Items FClient;
     ATbk_Items_Info* FItems = nullptr;

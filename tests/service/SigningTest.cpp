@@ -62,9 +62,11 @@ TEST(Signing, StampReadsTheLocalClock) {
 }
 
 TEST(Signing, SignQueryAppendsStampPidAndSignature) {
-    SetStampSource([] { return 1700000000; });
-    Text url = SignQuery("http://h/x.php", "fields=a&parent_cid=0", "mm_27418305_0_0", "0");
-    SetStampSource({});
+    Text url;
+    {
+        ScopedStampSource fixed([] { return 1700000000; });
+        url = SignQuery("http://h/x.php", "fields=a&parent_cid=0", "mm_27418305_0_0", "0");
+    }
     EXPECT_EQ(url,
               "http://h/x.php?fields=a&parent_cid=0&stamp=1700000000&pid=mm_27418305_0_0"
               "&sign=0c45f6f2d043ec3921b5c5ed936c1bc5");

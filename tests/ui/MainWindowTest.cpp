@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <memory>
+#include <optional>
 
 #include "LoopbackServer.h"
 #include "Platform.h"
@@ -28,7 +29,7 @@ protected:
 
     void SetUp() override {
         ServiceBaseUrl = gProxy->BaseUrl();
-        platform::SetUrlOpener([this](const std::string& url) { FOpened.push_back(url); });
+        FOpener.emplace([this](const std::string& url) { FOpened.push_back(url); });
         FForm = std::make_unique<TForm1>();
         FForm->NothingFoundBox = [this] { ++FNothingFound; };
         FForm->FormCreate();
@@ -38,7 +39,7 @@ protected:
     }
     void TearDown() override {
         FForm.reset();
-        platform::SetUrlOpener({});
+        FOpener.reset();
         ServiceBaseUrl = gProxy->BaseUrl();
     }
 
@@ -60,6 +61,7 @@ protected:
     std::unique_ptr<TForm1> FForm;
     int FNothingFound = 0;
     std::vector<std::string> FOpened;
+    std::optional<platform::ScopedUrlOpener> FOpener;
 };
 ProxyServer* MainWindow::gProxy = nullptr;
 
