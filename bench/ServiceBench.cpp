@@ -25,7 +25,9 @@ Tbk_Items_Cond Conditions(const std::string& base) {
 }
 
 std::string Reply40() {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<r><total_results>12345</total_results><taobaoke_items>";
+    std::string xml =
+        "<?xml version=\"1.0\" "
+        "encoding=\"utf-8\"?>\n<r><total_results>12345</total_results><taobaoke_items>";
     for (int i = 0; i < 40; ++i)
         xml += ItemXml(i, "<![CDATA[<span class=h>手机</span>正品行货 全网通4G智能手机 双卡双待 " +
                               std::to_string(i) + "]]>");
@@ -44,7 +46,8 @@ void BM_Parse40Items(benchmark::State& state) {
     ATbk_Items_Info table;
     std::string body = Reply40();
     for (auto _ : state)
-        if (ParseItemsReply(body, names, xml, table) != Failure::None) state.SkipWithError("parse failed");
+        if (ParseItemsReply(body, names, xml, table) != Failure::None)
+            state.SkipWithError("parse failed");
     state.SetBytesProcessed(state.iterations() * body.size());
 }
 BENCHMARK(BM_Parse40Items);

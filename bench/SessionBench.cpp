@@ -12,7 +12,8 @@ TAB FullTab() {
     for (int i = 0; i < kTabItems; ++i) {
         Tbk_Items_Info& it = t.Items[i];
         std::string n = std::to_string(10000001 + i);
-        it.title = Utf8ToGbk("2026新款 时尚<span class=h>手机</span> 全网通 双卡双待 全国包邮 " + n);
+        it.title =
+            Utf8ToGbk("2026新款 时尚<span class=h>手机</span> 全网通 双卡双待 全国包邮 " + n);
         it.nick = Utf8ToGbk("阳光小店") + n;
         it.price = "1299.00";
         it.pic_url = "http://127.0.0.1:17878/pic/" + n + ".jpg";

@@ -2,6 +2,7 @@
 // StartSearch to the page's load finished (median of 20), a loopback GET of the same search as
 // the baseline, and the memory of the client with its browser processes.
 
+#include <dirent.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -9,10 +10,9 @@
 #include <QEventLoop>
 #include <algorithm>
 #include <cstdio>
-#include <dirent.h>
 #include <fstream>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -29,7 +29,9 @@ namespace {
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    return v.empty()      ? 0
+           : v.size() % 2 ? v[v.size() / 2]
+                          : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 long PssKiB(int pid) {
@@ -60,7 +62,8 @@ long TreePssKiB() {
         DIR* d = opendir("/proc");
         while (dirent* e = readdir(d)) {
             int pid = atoi(e->d_name);
-            if (pid > 0 && !tree.count(pid) && tree.count(ParentOf(pid))) grew = tree.insert(pid).second;
+            if (pid > 0 && !tree.count(pid) && tree.count(ParentOf(pid)))
+                grew = tree.insert(pid).second;
         }
         closedir(d);
     }
@@ -110,8 +113,9 @@ int main(int argc, char** argv) {
     WaitFor([&] { return loads > afterTab; });
     double coldMs = static_cast<double>(cold.nsecsElapsed()) / 1e6;
 
-    const char* words[] = {"手机", "连衣裙", "T恤", "衬衫", "笔记本", "鞋", "包", "茶叶", "手表", "相机",
-                           "玩具", "床", "灯具", "口红", "吉他", "U盘", "耳机", "帐篷", "沙发", "钢琴"};
+    const char* words[] = {"手机", "连衣裙", "T恤",  "衬衫", "笔记本", "鞋",   "包",
+                           "茶叶", "手表",   "相机", "玩具", "床",     "灯具", "口红",
+                           "吉他", "U盘",    "耳机", "帐篷", "沙发",   "钢琴"};
     std::vector<double> searchMs, getMs, storedMs;
     HttpClient http;
     for (const char* w : words) {
@@ -123,8 +127,10 @@ int main(int argc, char** argv) {
         form.StartSearch();
         WaitFor([&] { return form.Tabs().Count() > tabs; });
         storedMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        if (!WaitFor([&] { return loads > before && form.SearchIdle() && form.Tabs().Active() >= 0 &&
-                                  form.bsSkinComboBox1->isEnabled(); })) {
+        if (!WaitFor([&] {
+                return loads > before && form.SearchIdle() && form.Tabs().Active() >= 0 &&
+                       form.bsSkinComboBox1->isEnabled();
+            })) {
             std::fprintf(stderr, "search for %s did not finish\n", w);
             return 1;
         }
@@ -154,13 +160,18 @@ int main(int argc, char** argv) {
     std::vector<double> blankMs = timeLoads([&] { LoadHtml(form.web, "<body>x</body>"); });
     std::printf("a one-word page to load finished, median: %.1f ms\n", Median(blankMs));
     double search = Median(searchMs), get = Median(getMs);
-    std::printf("re-rendering a shown page (pictures cached) to load finished, median: %.1f ms\n", Median(reloadMs));
+    std::printf("re-rendering a shown page (pictures cached) to load finished, median: %.1f ms\n",
+                Median(reloadMs));
     std::printf("cold start to the first result page loaded: %.0f ms\n", coldMs);
-    std::printf("StartSearch to page load finished, median of %zu searches: %.1f ms\n", searchMs.size(), search);
-    std::printf("StartSearch to the result stored in its tab (page handed to the browser), median: %.1f ms\n",
-                Median(storedMs));
-    std::printf("loopback GET of the same search, median: %.2f ms (search is %.0fx the GET)\n", get, search / get);
-    std::printf("memory, client and browser processes (PSS): %.0f MiB after %zu tabs\n", static_cast<double>(TreePssKiB()) / 1024.0,
-                searchMs.size() + 1);
+    std::printf("StartSearch to page load finished, median of %zu searches: %.1f ms\n",
+                searchMs.size(), search);
+    std::printf(
+        "StartSearch to the result stored in its tab (page handed to the browser), median: %.1f "
+        "ms\n",
+        Median(storedMs));
+    std::printf("loopback GET of the same search, median: %.2f ms (search is %.0fx the GET)\n", get,
+                search / get);
+    std::printf("memory, client and browser processes (PSS): %.0f MiB after %zu tabs\n",
+                static_cast<double>(TreePssKiB()) / 1024.0, searchMs.size() + 1);
     return 0;
 }

@@ -28,10 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream out(package, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    UnzipPackage(package, dest, [](const std::string&) { return true; }, "New.exe");
+    UnzipPackage(
+        package, dest, [](const std::string&) { return true; }, "New.exe");
     for (const auto& e : fs::directory_iterator(dest))
         if (!e.is_regular_file() || e.is_symlink()) abort();  // a link or a folder got through
     for (const auto& e : fs::directory_iterator(root))
-        if (e.path() != package && e.path() != fs::path(root + "/out")) abort();  // wrote beside the folder
+        if (e.path() != package && e.path() != fs::path(root + "/out"))
+            abort();  // wrote beside the folder
     return 0;
 }

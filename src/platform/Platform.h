@@ -21,7 +21,9 @@ void SetUrlOpener(std::function<void(const std::string&)> opener);
 // Replaces the opener for as long as it lives, then puts the system's back.
 class ScopedUrlOpener {
 public:
-    explicit ScopedUrlOpener(std::function<void(const std::string&)> opener) { SetUrlOpener(std::move(opener)); }
+    explicit ScopedUrlOpener(std::function<void(const std::string&)> opener) {
+        SetUrlOpener(std::move(opener));
+    }
     ~ScopedUrlOpener() { SetUrlOpener({}); }
     ScopedUrlOpener(const ScopedUrlOpener&) = delete;
     ScopedUrlOpener& operator=(const ScopedUrlOpener&) = delete;

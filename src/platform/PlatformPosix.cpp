@@ -87,12 +87,14 @@ void OpenUrl(const std::string& url) {
 }
 
 void StartCalculator() {
-    std::string calc = FindProgram({"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"});
+    std::string calc = FindProgram(
+        {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"});
     if (!calc.empty()) StartDetached(calc, {});
 }
 
 void StartWebBrowser() {
-    std::string browser = FindProgram({"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome", "epiphany"});
+    std::string browser = FindProgram(
+        {"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome", "epiphany"});
     if (!browser.empty()) StartDetached(browser, {});
 }
 

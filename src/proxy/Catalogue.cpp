@@ -105,11 +105,14 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
         Seller& x = sellers[s];
         int first = dice.Below(kNickPartCount);
         int second = (first + 1 + dice.Below(kNickPartCount - 1)) % kNickPartCount;
-        x.nick = std::string(kNickParts[first]) + kNickParts[second] + "小店" + std::to_string(s + 1);
+        x.nick =
+            std::string(kNickParts[first]) + kNickParts[second] + "小店" + std::to_string(s + 1);
         // Most sellers are in the lower credit levels, a few reach the crowns.
         int r = dice.Below(100);
-        x.credit = r < 45 ? dice.Between(1, 5) : r < 80 ? dice.Between(6, 10) : r < 95 ? dice.Between(11, 15)
-                                                                                   : dice.Between(16, 20);
+        x.credit = r < 45   ? dice.Between(1, 5)
+                   : r < 80 ? dice.Between(6, 10)
+                   : r < 95 ? dice.Between(11, 15)
+                            : dice.Between(16, 20);
         x.guarantee = dice.Chance(60);
         x.location = kLocations[dice.Below(kLocationCount)];
     }
@@ -123,7 +126,9 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
             it.ancestors[level] = a;
             a = Find(a)->parent_cid;
         }
-        const Category* top = Find(it.ancestors[2] ? it.ancestors[2] : it.ancestors[1] ? it.ancestors[1] : it.cid);
+        const Category* top = Find(it.ancestors[2]   ? it.ancestors[2]
+                                   : it.ancestors[1] ? it.ancestors[1]
+                                                     : it.cid);
         const TopCategoryData& data = kTopCategories[top->cid - 1];
         it.title = std::string(kTitleOpeners[dice.Below(kTitleOpenerCount)]) + " " +
                    kTitleFeatures[dice.Below(kTitleFeatureCount)] + Find(it.cid)->name + " " +
@@ -131,7 +136,8 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
                    kTitleClosers[dice.Below(kTitleCloserCount)];
         // Cheap items are more common than dear ones within a category's range.
         int span = data.priceHigh - data.priceLow;
-        int yuan = data.priceLow + static_cast<int>(int64_t{span} * dice.Below(1000) * dice.Below(1000) / 1000000);
+        int yuan = data.priceLow +
+                   static_cast<int>(int64_t{span} * dice.Below(1000) * dice.Below(1000) / 1000000);
         static const int kCents[] = {0, 0, 50, 90, 99, 80};
         it.priceCents = yuan * 100 + kCents[dice.Below(6)];
         it.priceLowHint = data.priceLow;
@@ -144,13 +150,15 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
         it.volume = dice.Chance(20) ? 0 : dice.Below(100) * dice.Below(100) / 10;
         it.commissionRateBp = dice.Between(50, 3000);
         it.commissionNum = it.volume ? dice.Below(it.volume + 1) : 0;
-        it.commissionVolumeCents = int64_t{it.priceCents} * it.commissionRateBp / 10000 * it.commissionNum;
+        it.commissionVolumeCents =
+            int64_t{it.priceCents} * it.commissionRateBp / 10000 * it.commissionNum;
         FItems.push_back(std::move(it));
     }
 }
 
 bool Matches(const Item& item, const ItemQuery& q) {
-    if (q.cid && item.ancestors[0] != q.cid && item.ancestors[1] != q.cid && item.ancestors[2] != q.cid)
+    if (q.cid && item.ancestors[0] != q.cid && item.ancestors[1] != q.cid &&
+        item.ancestors[2] != q.cid)
         return false;
     if (q.minCents && item.priceCents < *q.minCents) return false;
     if (q.maxCents && item.priceCents > *q.maxCents) return false;

@@ -19,18 +19,18 @@ struct Item {
     int64_t num_iid = 0;
     std::string title;
     int priceCents = 0;
-    int cid = 0;               // a category without children
-    int ancestors[3] = {};     // cid, its parent, its top-level category (0 where none)
+    int cid = 0;            // a category without children
+    int ancestors[3] = {};  // cid, its parent, its top-level category (0 where none)
     int sellerId = 0;
     std::string nick;
-    int credit = 1;            // 1 to 20
+    int credit = 1;  // 1 to 20
     bool guarantee = false;
     std::string location;
     int volume = 0;            // sold in the last 30 days
     int commissionRateBp = 0;  // basis points of the price
     int commissionNum = 0;
     int64_t commissionVolumeCents = 0;
-    int priceLowHint = 0;      // the price range of its top-level category, for tests
+    int priceLowHint = 0;  // the price range of its top-level category, for tests
 };
 
 class Catalogue {
@@ -54,13 +54,19 @@ private:
 
 // What an item search asks for, already decoded.
 struct ItemQuery {
-    int cid = 0;                      // 0: every category
-    std::vector<std::string> words;   // all must occur in the title
-    std::vector<std::string> areas;   // any one must name a word of the location
+    int cid = 0;                     // 0: every category
+    std::vector<std::string> words;  // all must occur in the title
+    std::vector<std::string> areas;  // any one must name a word of the location
     std::optional<int64_t> minCents, maxCents;
     int minCredit = 1, maxCredit = 20;
     bool guaranteeOnly = false;
-    enum Sort { CommissionVolume, PriceUp, PriceDown, CreditDown, SalesDown } sort = CommissionVolume;
+    enum Sort {
+        CommissionVolume,
+        PriceUp,
+        PriceDown,
+        CreditDown,
+        SalesDown
+    } sort = CommissionVolume;
     int64_t page = 1;
 };
 

@@ -16,7 +16,8 @@ struct Rgba {
 struct Canvas {
     int w, h;
     std::vector<Rgba> px;
-    Canvas(int width, int height, Rgba fill) : w(width), h(height), px(size_t(width) * height, fill) {}
+    Canvas(int width, int height, Rgba fill)
+        : w(width), h(height), px(size_t(width) * height, fill) {}
     void Set(int x, int y, Rgba c) {
         if (x >= 0 && y >= 0 && x < w && y < h) px[size_t(y) * w + x] = c;
     }
@@ -30,7 +31,8 @@ void Chunk(std::string& out, const char* type, const std::string& data) {
     PutBigEndian(out, static_cast<uint32_t>(data.size()));
     std::string body = std::string(type, 4) + data;
     out += body;
-    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                  static_cast<uInt>(body.size()))));
 }
 
 std::string EncodePng(const Canvas& c) {
@@ -48,8 +50,8 @@ std::string EncodePng(const Canvas& c) {
     }
     uLongf packedSize = compressBound(raw.size());
     std::string packed(packedSize, '\0');
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
-              raw.size(), 6);
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+              reinterpret_cast<const Bytef*>(raw.data()), raw.size(), 6);
     packed.resize(packedSize);
     std::string png = "\x89PNG\r\n\x1a\n";
     std::string header;
@@ -63,22 +65,32 @@ std::string EncodePng(const Canvas& c) {
 }
 
 Rgba Hsl(int hue, double s, double l) {
-    double c = (1 - std::fabs(2 * l - 1)) * s, hp = (hue % 360) / 60.0, x = c * (1 - std::fabs(std::fmod(hp, 2) - 1));
+    double c = (1 - std::fabs(2 * l - 1)) * s, hp = (hue % 360) / 60.0,
+           x = c * (1 - std::fabs(std::fmod(hp, 2) - 1));
     double r = 0, g = 0, b = 0;
-    if (hp < 1) r = c, g = x;
-    else if (hp < 2) r = x, g = c;
-    else if (hp < 3) g = c, b = x;
-    else if (hp < 4) g = x, b = c;
-    else if (hp < 5) r = x, b = c;
-    else r = c, b = x;
+    if (hp < 1)
+        r = c, g = x;
+    else if (hp < 2)
+        r = x, g = c;
+    else if (hp < 3)
+        g = c, b = x;
+    else if (hp < 4)
+        g = x, b = c;
+    else if (hp < 5)
+        r = x, b = c;
+    else
+        r = c, b = x;
     double m = l - c / 2;
-    auto k = [m](double v) { return static_cast<uint8_t>(std::clamp((v + m) * 255.0, 0.0, 255.0)); };
+    auto k = [m](double v) {
+        return static_cast<uint8_t>(std::clamp((v + m) * 255.0, 0.0, 255.0));
+    };
     return {k(r), k(g), k(b), 255};
 }
 
 // Digits 3 wide and 5 high, one row of three bits each.
-const uint8_t kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-                                {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
+const uint8_t kDigits[10][5] = {{7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7},
+                                {5, 5, 7, 1, 1}, {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1},
+                                {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
 
 void DrawNumber(Canvas& c, const std::string& digits, int scale, int bottom, Rgba ink) {
     int width = int(digits.size()) * 4 * scale - scale;
@@ -89,7 +101,8 @@ void DrawNumber(Canvas& c, const std::string& digits, int scale, int bottom, Rgb
                 if (kDigits[digits[i] - '0'][row] & (4 >> col))
                     for (int dy = 0; dy < scale; ++dy)
                         for (int dx = 0; dx < scale; ++dx)
-                            c.Set(left + int(i) * 4 * scale + col * scale + dx, top + row * scale + dy, ink);
+                            c.Set(left + int(i) * 4 * scale + col * scale + dx,
+                                  top + row * scale + dy, ink);
 }
 
 // Inside tests on coordinates normalised to -1..1 around a symbol's centre.
@@ -104,7 +117,8 @@ bool InCrown(double x, double y) {
     if (y > 0.75 || y < -0.8 || std::fabs(x) > 0.9) return false;
     if (y > 0.1) return true;
     // three points: the band's top edge dips between them
-    double spike = 0.8 - 1.6 * std::min({std::fabs(x + 0.9), std::fabs(x), std::fabs(x - 0.9)}) / 0.45;
+    double spike =
+        0.8 - 1.6 * std::min({std::fabs(x + 0.9), std::fabs(x), std::fabs(x - 0.9)}) / 0.45;
     return -y <= std::max(0.0, spike) || y > -0.05;
 }
 
@@ -125,20 +139,24 @@ std::string ItemPicturePng(int64_t numIid, int size) {
                                        : dy <= 1 && dy >= -1 && std::fabs(dx) <= (dy + 1) / 2;
             if (inside) c.Set(x, y, fill);
         }
-    DrawNumber(c, std::to_string(numIid), std::max(1, size / 80), size - size / 16, {51, 51, 51, 255});
+    DrawNumber(c, std::to_string(numIid), std::max(1, size / 80), size - size / 16,
+               {51, 51, 51, 255});
     return EncodePng(c);
 }
 
 std::string CreditPicturePng(int level) {
     if (level < 1 || level > 20) return {};
     int kind = (level - 1) / 5, count = (level - 1) % 5 + 1;
-    const Rgba colours[4] = {{228, 57, 60, 255}, {43, 123, 217, 255}, {43, 123, 217, 255}, {230, 161, 0, 255}};
+    const Rgba colours[4] = {
+        {228, 57, 60, 255}, {43, 123, 217, 255}, {43, 123, 217, 255}, {230, 161, 0, 255}};
     Canvas c(count * 16, 16, {0, 0, 0, 0});
     for (int i = 0; i < count; ++i)
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 double nx = (x + 0.5 - 8) / 7, ny = (y + 0.5 - 8) / 7;
-                bool inside = kind == 0 ? InHeart(nx, ny) : kind == 1 ? InDiamond(nx, ny) : InCrown(nx, ny);
+                bool inside = kind == 0   ? InHeart(nx, ny)
+                              : kind == 1 ? InDiamond(nx, ny)
+                                          : InCrown(nx, ny);
                 if (inside) c.Set(i * 16 + x, y, colours[kind]);
             }
     return EncodePng(c);

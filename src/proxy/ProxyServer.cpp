@@ -1,27 +1,37 @@
 #include "ProxyServer.h"
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <optional>
-#include <fstream>
 #include <sstream>
 
 #include "CategoryNames.h"
 #include "Decimal.h"
+#include "ItemPictures.h"
 #include "MD5.h"
 #include "Query.h"
-#include "ItemPictures.h"
 #include "Taobaoke_Items.h"
 #include "Text.h"
 
 namespace {
 
-const char* const kItemFieldNames[] = {"nick",       "title",          "price",
-                                       "pic_url",    "num_iid",        "click_url",
-                                       "commission", "commission_num", "commission_rate",
-                                       "commission_volume", "shop_click_url", "seller_credit_score",
-                                       "item_location", "volume"};
-const char* const kItemcatFieldNames[] = {"cid", "name", "status", "is_parent", "sort_order", "parent_cid"};
+const char* const kItemFieldNames[] = {"nick",
+                                       "title",
+                                       "price",
+                                       "pic_url",
+                                       "num_iid",
+                                       "click_url",
+                                       "commission",
+                                       "commission_num",
+                                       "commission_rate",
+                                       "commission_volume",
+                                       "shop_click_url",
+                                       "seller_credit_score",
+                                       "item_location",
+                                       "volume"};
+const char* const kItemcatFieldNames[] = {"cid",       "name",       "status",
+                                          "is_parent", "sort_order", "parent_cid"};
 
 const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
@@ -34,7 +44,8 @@ std::string Money(int64_t cents) {
 
 // The field list: every name must be one this service knows, none twice.
 template <size_t N>
-bool ParseFields(const std::string& text, const char* const (&known)[N], std::vector<std::string>& out) {
+bool ParseFields(const std::string& text, const char* const (&known)[N],
+                 std::vector<std::string>& out) {
     out.clear();
     size_t start = 0;
     while (start <= text.size()) {
@@ -52,7 +63,8 @@ bool ParseFields(const std::string& text, const char* const (&known)[N], std::ve
 
 bool ValidPid(const std::string& pid) {
     // "mm_" digits "_0_0"
-    if (pid.size() < 8 || pid.compare(0, 3, "mm_") != 0 || pid.compare(pid.size() - 4, 4, "_0_0") != 0)
+    if (pid.size() < 8 || pid.compare(0, 3, "mm_") != 0 ||
+        pid.compare(pid.size() - 4, 4, "_0_0") != 0)
         return false;
     return ParseDecimal(std::string_view(pid).substr(3, pid.size() - 7)).has_value();
 }
@@ -93,13 +105,15 @@ void Refuse(httplib::Response& res, int code, const std::string& why);
 // The part every signed request shares: the raw query, its field list and its signature over
 // the values that signedValues concatenates. False once the error document is written.
 template <size_t N>
-bool ReadSignedRequest(const httplib::Request& req, httplib::Response& res, const char* const (&known)[N],
+bool ReadSignedRequest(const httplib::Request& req, httplib::Response& res,
+                       const char* const (&known)[N],
                        const std::function<std::string(const RawQuery&)>& signedValues, RawQuery& q,
                        std::vector<std::string>& fields) {
     size_t mark = req.target.find('?');
     if (mark == std::string::npos || !q.Parse(std::string_view(req.target).substr(mark + 1)))
         return Refuse(res, 40, "malformed query"), false;
-    if (!ParseFields(q.Get("fields"), known, fields)) return Refuse(res, 41, "missing or invalid fields"), false;
+    if (!ParseFields(q.Get("fields"), known, fields))
+        return Refuse(res, 41, "missing or invalid fields"), false;
     std::string why;
     if (!CheckSignature(q, signedValues(q), why)) return Refuse(res, 25, why), false;
     return true;
@@ -112,13 +126,22 @@ std::string XmlEscape(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
             default:
                 // Control characters other than tab and line ends are not allowed in XML.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') continue;
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
+                    continue;
                 out += c;
         }
     }
@@ -132,8 +155,8 @@ void Refuse(httplib::Response& res, int code, const std::string& why) {
 }  // namespace
 
 std::string ErrorDocument(int code, const std::string& message) {
-    return std::string(kXmlHead) + "<error_response><code>" + std::to_string(code) + "</code><msg>" +
-           XmlEscape(message) + "</msg></error_response>\n";
+    return std::string(kXmlHead) + "<error_response><code>" + std::to_string(code) +
+           "</code><msg>" + XmlEscape(message) + "</msg></error_response>\n";
 }
 
 ProxyServer::ProxyServer(ProxyOptions options)
@@ -211,14 +234,16 @@ void ProxyServer::Routes() {
     if (FOptions.accessLog)
         FServer.set_logger([](const httplib::Request& req, const httplib::Response& res) {
             std::string line = req.remote_addr + " " + req.method + " " + req.target + " " +
-                               std::to_string(res.status) + " " + std::to_string(res.body.size()) + "\n";
+                               std::to_string(res.status) + " " + std::to_string(res.body.size()) +
+                               "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
             std::fflush(stdout);
         });
-    FServer.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-        res.status = 500;
-        res.set_content(ErrorDocument(500, "internal error"), "text/xml; charset=utf-8");
-    });
+    FServer.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+            res.status = 500;
+            res.set_content(ErrorDocument(500, "internal error"), "text/xml; charset=utf-8");
+        });
 
     FServer.Get("/taobao/tbk_items.php", [this](const auto& req, auto& res) {
         Counted("items");
@@ -234,29 +259,37 @@ void ProxyServer::Routes() {
     });
     FServer.Get("/taobao/IV/count.html", [this](const auto&, auto& res) {
         Counted("count");
-        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>count</title></head>"
-                   "<body>" + std::to_string(Count("count")) + "</body></html>",
+        Reply(res,
+              "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>count</title></head>"
+              "<body>" +
+                  std::to_string(Count("count")) + "</body></html>",
               "text/html; charset=utf-8");
     });
     FServer.Get("/stats", [this](const auto&, auto& res) {
         std::lock_guard lock(FMutex);
         std::string json = "{";
-        for (const auto& [name, n] : FCounts) json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + std::to_string(n);
+        for (const auto& [name, n] : FCounts)
+            json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + std::to_string(n);
         Reply(res, json + "}\n", "application/json");
     });
-    FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)", [this](const httplib::Request& req, auto& res) {
-        Counted("pictures");
-        Reply(res, ItemPicturePng(ParseDecimal(req.matches[1].str()).value_or(0), req.matches[2] == "sum" ? 80 : 160), "image/png");
-    });
-    FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))", [this](const httplib::Request& req, auto& res) {
-        Counted("credit");
-        int level = CreditLevelOfFile(req.matches[1]);
-        if (!level) {
-            res.status = 404;
-            return;
-        }
-        Reply(res, CreditPicturePng(level), "image/png");
-    });
+    FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)",
+                [this](const httplib::Request& req, auto& res) {
+                    Counted("pictures");
+                    Reply(res,
+                          ItemPicturePng(ParseDecimal(req.matches[1].str()).value_or(0),
+                                         req.matches[2] == "sum" ? 80 : 160),
+                          "image/png");
+                });
+    FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))",
+                [this](const httplib::Request& req, auto& res) {
+                    Counted("credit");
+                    int level = CreditLevelOfFile(req.matches[1]);
+                    if (!level) {
+                        res.status = 404;
+                        return;
+                    }
+                    Reply(res, CreditPicturePng(level), "image/png");
+                });
     FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
         int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
@@ -267,10 +300,12 @@ void ProxyServer::Routes() {
             return;
         }
         const Item& it = items[index];
-        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(it.title) +
-                       "</title></head><body><h1>" + XmlEscape(it.title) + "</h1><p>￥" + Money(it.priceCents) +
-                       "</p><p>" + XmlEscape(it.nick) + " · " + XmlEscape(it.location) +
-                       "</p><img src=\"/pic/" + std::to_string(id) + ".jpg_160x160.jpg\"></body></html>",
+        Reply(res,
+              "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(it.title) +
+                  "</title></head><body><h1>" + XmlEscape(it.title) + "</h1><p>￥" +
+                  Money(it.priceCents) + "</p><p>" + XmlEscape(it.nick) + " · " +
+                  XmlEscape(it.location) + "</p><img src=\"/pic/" + std::to_string(id) +
+                  ".jpg_160x160.jpg\"></body></html>",
               "text/html; charset=utf-8");
     });
     FServer.Get(R"(/shop/(\d{1,9}))", [this](const httplib::Request& req, auto& res) {
@@ -281,23 +316,28 @@ void ProxyServer::Routes() {
         for (const Item& it : FCatalogue.Items())
             if (it.sellerId == seller) {
                 nick = it.nick;
-                list += "<li><a href=\"/item/" + std::to_string(it.num_iid) + "\">" + XmlEscape(it.title) + "</a></li>";
+                list += "<li><a href=\"/item/" + std::to_string(it.num_iid) + "\">" +
+                        XmlEscape(it.title) + "</a></li>";
             }
         if (nick.empty()) {
             res.status = 404;
             return;
         }
-        Reply(res, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(nick) +
-                       "</title></head><body><h1>" + XmlEscape(nick) + "</h1><ul>" + list + "</ul></body></html>",
+        Reply(res,
+              "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(nick) +
+                  "</title></head><body><h1>" + XmlEscape(nick) + "</h1><ul>" + list +
+                  "</ul></body></html>",
               "text/html; charset=utf-8");
     });
     if (!FOptions.updatePackage.empty()) {
         std::ifstream in(FOptions.updatePackage, std::ios::binary);
-        auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        FServer.Get("/update/" + FOptions.updateName + ".zip", [this, package](const auto&, auto& res) {
-            Counted("update");
-            Reply(res, *package, "application/zip");
-        });
+        auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
+                                                     std::istreambuf_iterator<char>());
+        FServer.Get("/update/" + FOptions.updateName + ".zip",
+                    [this, package](const auto&, auto& res) {
+                        Counted("update");
+                        Reply(res, *package, "application/zip");
+                    });
     }
 }
 
@@ -310,13 +350,15 @@ struct Refusal {
 };
 
 std::optional<Refusal> ReadBounds(const RawQuery& q, ItemQuery& query) {
-    for (auto [name, bound] : {std::pair{"start_price", &query.minCents}, std::pair{"end_price", &query.maxCents}}) {
+    for (auto [name, bound] :
+         {std::pair{"start_price", &query.minCents}, std::pair{"end_price", &query.maxCents}}) {
         if (!q.Has(name)) continue;
         auto cents = ParsePriceCents(q.Get(name));
         if (!cents) return Refusal{45, std::string("invalid ") + name};
         *bound = *cents;
     }
-    for (auto [name, bound] : {std::pair{"start_credit", &query.minCredit}, std::pair{"end_credit", &query.maxCredit}}) {
+    for (auto [name, bound] :
+         {std::pair{"start_credit", &query.minCredit}, std::pair{"end_credit", &query.maxCredit}}) {
         if (!q.Has(name)) continue;
         int score = CreditScoreOf(q.Get(name));
         if (!score) return Refusal{46, std::string("invalid ") + name};
@@ -327,7 +369,8 @@ std::optional<Refusal> ReadBounds(const RawQuery& q, ItemQuery& query) {
 }
 
 // The search an item request asks for, or why it is refused.
-std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalogue, ItemQuery& query) {
+std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalogue,
+                                     ItemQuery& query) {
     if (q.Has("cid")) {
         auto cid = ParseInteger(q.Get("cid"), 0, INT32_MAX);
         if (!cid) return Refusal{42, "invalid cid"};
@@ -388,7 +431,8 @@ std::string ItemsReplyXml(const ItemPage& page, const std::vector<std::string>& 
                       std::to_string(page.total) + "</total_results><taobaoke_items>";
     for (const Item* it : page.items) {
         xml += "<taobaoke_item>";
-        for (const std::string& f : fields) xml += "<" + f + ">" + XmlEscape(ItemField(*it, f, words, base)) + "</" + f + ">";
+        for (const std::string& f : fields)
+            xml += "<" + f + ">" + XmlEscape(ItemField(*it, f, words, base)) + "</" + f + ">";
         xml += "</taobaoke_item>";
     }
     return xml + "</taobaoke_items></tbk_items_get_response>\n";
@@ -398,10 +442,21 @@ std::string ItemsReplyXml(const ItemPage& page, const std::vector<std::string>& 
 
 void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& res) {
     // The signed values, in the order the client concatenates them.
-    static const char* const kSigned[] = {"cid", "area", "sort", "keyword", "page_no", "auto_send",
-                                          "end_price", "guarantee", "end_credit", "start_price",
-                                          "start_credit", "end_commissionNum", "end_commissionRate",
-                                          "start_commissionNum", "start_commissionRate"};
+    static const char* const kSigned[] = {"cid",
+                                          "area",
+                                          "sort",
+                                          "keyword",
+                                          "page_no",
+                                          "auto_send",
+                                          "end_price",
+                                          "guarantee",
+                                          "end_credit",
+                                          "start_price",
+                                          "start_credit",
+                                          "end_commissionNum",
+                                          "end_commissionRate",
+                                          "start_commissionNum",
+                                          "start_commissionRate"};
     auto values = [](const RawQuery& q) {
         std::string v;
         for (const char* name : kSigned) v += q.Get(name);
@@ -411,7 +466,8 @@ void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& re
     std::vector<std::string> fields;
     if (!ReadSignedRequest(req, res, kItemFieldNames, values, q, fields)) return;
     ItemQuery query;
-    if (auto refused = ReadItemQuery(q, FCatalogue, query)) return Refuse(res, refused->code, refused->why);
+    if (auto refused = ReadItemQuery(q, FCatalogue, query))
+        return Refuse(res, refused->code, refused->why);
     Reply(res, ItemsReplyXml(SearchItems(FCatalogue, query), fields, query.words, PublicBase(req)),
           "text/xml; charset=utf-8");
 }
@@ -428,7 +484,8 @@ void ProxyServer::HandleItemcats(const httplib::Request& req, httplib::Response&
         const std::string& cids = q.Get("cids");
         for (size_t start = 0; start <= cids.size() && cats.size() < 200;) {
             size_t end = std::min(cids.find(',', start), cids.size());
-            auto cid = ParseInteger(std::string_view(cids).substr(start, end - start), 1, INT32_MAX);
+            auto cid =
+                ParseInteger(std::string_view(cids).substr(start, end - start), 1, INT32_MAX);
             if (!cid) return refuse(42, "invalid cids");
             if (const Category* c = FCatalogue.Find(static_cast<int>(*cid))) cats.push_back(c);
             start = end + 1;
@@ -445,12 +502,18 @@ void ProxyServer::HandleItemcats(const httplib::Request& req, httplib::Response&
         xml += "<item_cat>";
         for (const std::string& f : fields) {
             std::string v;
-            if (f == "cid") v = std::to_string(c->cid);
-            else if (f == "name") v = c->name;
-            else if (f == "status") v = "normal";
-            else if (f == "is_parent") v = c->children.empty() ? "false" : "true";
-            else if (f == "sort_order") v = std::to_string(c->sort_order);
-            else if (f == "parent_cid") v = std::to_string(c->parent_cid);
+            if (f == "cid")
+                v = std::to_string(c->cid);
+            else if (f == "name")
+                v = c->name;
+            else if (f == "status")
+                v = "normal";
+            else if (f == "is_parent")
+                v = c->children.empty() ? "false" : "true";
+            else if (f == "sort_order")
+                v = std::to_string(c->sort_order);
+            else if (f == "parent_cid")
+                v = std::to_string(c->parent_cid);
             xml += "<" + f + ">" + XmlEscape(v) + "</" + f + ">";
         }
         xml += "</item_cat>";
@@ -467,12 +530,19 @@ void ProxyServer::HandleSoftInfo(const httplib::Request& req, httplib::Response&
     std::string base = PublicBase(req);
     // Values are read by their line, not by their key: name, notes, package name, version,
     // package address, release date.
-    std::string text = "[Quellot]\r\n"
-                       "product=Quellot\r\n"
-                       "notes=淘宝客商品搜索客户端\r\n"
-                       "update_name=" + FOptions.updateName + "\r\n"
-                       "version=" + FOptions.offerVersion + "\r\n"
-                       "update_url=" + base + "update/" + FOptions.updateName + ".zip\r\n"
-                       "released=2026-12-10\r\n";
+    std::string text =
+        "[Quellot]\r\n"
+        "product=Quellot\r\n"
+        "notes=淘宝客商品搜索客户端\r\n"
+        "update_name=" +
+        FOptions.updateName +
+        "\r\n"
+        "version=" +
+        FOptions.offerVersion +
+        "\r\n"
+        "update_url=" +
+        base + "update/" + FOptions.updateName +
+        ".zip\r\n"
+        "released=2026-12-10\r\n";
     Reply(res, text, "text/plain; charset=utf-8");
 }

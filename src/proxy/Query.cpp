@@ -44,7 +44,8 @@ bool RawQuery::Parse(std::string_view query) {
         if (pair.empty()) continue;
         size_t eq = pair.find('=');
         auto name = PercentDecode(pair.substr(0, eq));
-        auto value = PercentDecode(eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1));
+        auto value =
+            PercentDecode(eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1));
         if (!name || !value || name->empty()) return false;
         if (!FValues.emplace(std::move(*name), std::move(*value)).second) return false;
     }

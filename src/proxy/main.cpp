@@ -31,7 +31,8 @@ void OnSignal(int) {
 bool SafeName(const std::string& name) {
     if (name.empty() || name.size() > 64) return false;
     for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+              c == '_' || c == '-'))
             return false;
     return true;
 }
@@ -47,38 +48,50 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (i + 1 >= argc) {
-            std::fprintf(stderr, "quellot-proxy: %s needs a value (or is unknown)\n%s", flag.c_str(), kUsage);
+            std::fprintf(stderr, "quellot-proxy: %s needs a value (or is unknown)\n%s",
+                         flag.c_str(), kUsage);
             return 2;
         }
         std::string value = argv[++i];
         auto number = [&](int64_t min, int64_t max) {
             auto n = ParseInteger(value, min, max);
             if (!n) {
-                std::fprintf(stderr, "quellot-proxy: %s wants a number from %lld to %lld, not '%s'\n", flag.c_str(),
-                             static_cast<long long>(min), static_cast<long long>(max), value.c_str());
+                std::fprintf(stderr,
+                             "quellot-proxy: %s wants a number from %lld to %lld, not '%s'\n",
+                             flag.c_str(), static_cast<long long>(min), static_cast<long long>(max),
+                             value.c_str());
                 std::exit(2);
             }
             return *n;
         };
-        if (flag == "--host") options.host = value;
-        else if (flag == "--port") options.port = static_cast<int>(number(0, 65535));
-        else if (flag == "--items") options.items = static_cast<int>(number(0, 2000000));
-        else if (flag == "--seed") options.seed = static_cast<uint32_t>(number(0, UINT32_MAX));
-        else if (flag == "--offer-version") options.offerVersion = value;
-        else if (flag == "--update-package") options.updatePackage = value;
-        else if (flag == "--update-name") options.updateName = value;
+        if (flag == "--host")
+            options.host = value;
+        else if (flag == "--port")
+            options.port = static_cast<int>(number(0, 65535));
+        else if (flag == "--items")
+            options.items = static_cast<int>(number(0, 2000000));
+        else if (flag == "--seed")
+            options.seed = static_cast<uint32_t>(number(0, UINT32_MAX));
+        else if (flag == "--offer-version")
+            options.offerVersion = value;
+        else if (flag == "--update-package")
+            options.updatePackage = value;
+        else if (flag == "--update-name")
+            options.updateName = value;
         else {
             std::fprintf(stderr, "quellot-proxy: unknown option %s\n%s", flag.c_str(), kUsage);
             return 2;
         }
     }
     if (!SafeName(options.updateName)) {
-        std::fprintf(stderr, "quellot-proxy: --update-name takes letters, digits, '_' and '-' only\n");
+        std::fprintf(stderr,
+                     "quellot-proxy: --update-name takes letters, digits, '_' and '-' only\n");
         return 2;
     }
     for (char c : options.offerVersion)
         if (c == '\r' || c == '\n' || c == '\'' || c == '"') {
-            std::fprintf(stderr, "quellot-proxy: --offer-version may not hold quotes or line ends\n");
+            std::fprintf(stderr,
+                         "quellot-proxy: --offer-version may not hold quotes or line ends\n");
             return 2;
         }
     if (!options.updatePackage.empty() && !std::ifstream(options.updatePackage, std::ios::binary)) {
@@ -94,8 +107,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quellot-proxy: %s\n", error.c_str());
         return 1;
     }
-    std::printf("quellot-proxy: %d items, serving %s\n", static_cast<int>(server.Items().Items().size()),
-                server.BaseUrl().c_str());
+    std::printf("quellot-proxy: %d items, serving %s\n",
+                static_cast<int>(server.Items().Items().size()), server.BaseUrl().c_str());
     std::fflush(stdout);
     server.Serve();
     return 0;

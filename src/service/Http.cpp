@@ -106,8 +106,9 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpClient::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(FReadTimeoutMs > 0 ? FReadTimeoutMs : kDefaultConnectTimeoutMs));
+    curl_easy_setopt(
+        easy, CURLOPT_CONNECTTIMEOUT_MS,
+        static_cast<long>(FReadTimeoutMs > 0 ? FReadTimeoutMs : kDefaultConnectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
 
     FFailure = Failure::Connection;
@@ -127,7 +128,8 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
         }
         const Clock::time_point now = Clock::now();
         auto since = [&now](Clock::time_point then) {
-            return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count());
+            return static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - then).count());
         };
         int waitMs = 1000;
         if (FReadTimeoutMs > 0) {

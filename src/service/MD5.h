@@ -25,7 +25,9 @@ void SetStampSource(std::function<int32_t()> source);
 // Replaces the stamp source for as long as it lives, then puts the system's clock back.
 class ScopedStampSource {
 public:
-    explicit ScopedStampSource(std::function<int32_t()> source) { SetStampSource(std::move(source)); }
+    explicit ScopedStampSource(std::function<int32_t()> source) {
+        SetStampSource(std::move(source));
+    }
     ~ScopedStampSource() { SetStampSource({}); }
     ScopedStampSource(const ScopedStampSource&) = delete;
     ScopedStampSource& operator=(const ScopedStampSource&) = delete;

@@ -21,9 +21,9 @@ bool ParseXmlBody(XmlDocument& xml, std::string body);
 // fields lists the members of Record in order; names holds the element name of each member.
 template <typename Record, size_t N>
 bool ReadProperties(const xmlNode* item, const Record& names, Record& entry,
-                    Text Record::* const (&fields)[N], TextConverter& toGbk) {
+                    Text Record::*const (&fields)[N], TextConverter& toGbk) {
     std::string utf8;
-    for (Text Record::* field : fields) {
+    for (Text Record::*field : fields) {
         if (!ElementText(ChildElement(item, names.*field), utf8)) return false;
         entry.*field = toGbk.Convert(utf8);
     }

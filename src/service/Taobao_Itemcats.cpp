@@ -3,14 +3,14 @@
 #include "MD5.h"
 #include "ServiceReply.h"
 
-Text Tb_Itemcats_Info::* const kItemcatProperties[kItemcatFieldCount] = {
+Text Tb_Itemcats_Info::*const kItemcatProperties[kItemcatFieldCount] = {
     &Tb_Itemcats_Info::cid,       &Tb_Itemcats_Info::name,       &Tb_Itemcats_Info::status,
     &Tb_Itemcats_Info::is_parent, &Tb_Itemcats_Info::sort_order, &Tb_Itemcats_Info::parent_cid,
 };
 
 namespace {
-const char* const kDefaultItemcatNames[kItemcatFieldCount] = {"cid",       "name",       "status",
-                                             "is_parent", "sort_order", "parent_cid"};
+const char* const kDefaultItemcatNames[kItemcatFieldCount] = {
+    "cid", "name", "status", "is_parent", "sort_order", "parent_cid"};
 // A new reply clears the entries the category tree may read.
 constexpr int kClearedEntries = kTopLevelCategoryEntries;
 }  // namespace
@@ -50,7 +50,8 @@ bool TTaobao_Itemcats::IsCondValid() const {
 
 Tb_Itemcats_Info ItemcatNames(Tb_Itemcats_Info names) {
     for (int i = 0; i < kItemcatFieldCount; ++i)
-        if ((names.*kItemcatProperties[i]).empty()) names.*kItemcatProperties[i] = kDefaultItemcatNames[i];
+        if ((names.*kItemcatProperties[i]).empty())
+            names.*kItemcatProperties[i] = kDefaultItemcatNames[i];
     return names;
 }
 
@@ -76,6 +77,7 @@ Failure ParseItemcatsReply(std::string body, const Tb_Itemcats_Info& names, XmlD
     int i = 0;
     // Entries past the table are ignored rather than written beyond it.
     for (const xmlNode* cat = list->children; cat && i < kItemcatsTableSize; cat = cat->next, ++i)
-        if (!ReadProperties(cat, names, table[i], kItemcatProperties, toGbk)) return Failure::Malformed;
+        if (!ReadProperties(cat, names, table[i], kItemcatProperties, toGbk))
+            return Failure::Malformed;
     return Failure::None;
 }

@@ -4,23 +4,40 @@
 #include "MD5.h"
 #include "ServiceReply.h"
 
-Text Tbk_Items_Info::* const kItemProperties[kItemFieldCount] = {
-    &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
-    &Tbk_Items_Info::price,          &Tbk_Items_Info::pic_url,
-    &Tbk_Items_Info::num_iid,        &Tbk_Items_Info::click_url,
-    &Tbk_Items_Info::commission,     &Tbk_Items_Info::commission_num,
-    &Tbk_Items_Info::commission_rate, &Tbk_Items_Info::commission_volume,
-    &Tbk_Items_Info::shop_click_url, &Tbk_Items_Info::seller_credit_score,
-    &Tbk_Items_Info::item_location,  &Tbk_Items_Info::volume,
+Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount] = {
+    &Tbk_Items_Info::nick,
+    &Tbk_Items_Info::title,
+    &Tbk_Items_Info::price,
+    &Tbk_Items_Info::pic_url,
+    &Tbk_Items_Info::num_iid,
+    &Tbk_Items_Info::click_url,
+    &Tbk_Items_Info::commission,
+    &Tbk_Items_Info::commission_num,
+    &Tbk_Items_Info::commission_rate,
+    &Tbk_Items_Info::commission_volume,
+    &Tbk_Items_Info::shop_click_url,
+    &Tbk_Items_Info::seller_credit_score,
+    &Tbk_Items_Info::item_location,
+    &Tbk_Items_Info::volume,
 };
 
 namespace {
 
 const char* const kDefaultItemNames[kItemFieldCount] = {
-    "nick",       "title",          "price",           "pic_url",
-    "num_iid",    "click_url",      "commission",      "commission_num",
-    "commission_rate", "commission_volume", "shop_click_url", "seller_credit_score",
-    "item_location", "volume",
+    "nick",
+    "title",
+    "price",
+    "pic_url",
+    "num_iid",
+    "click_url",
+    "commission",
+    "commission_num",
+    "commission_rate",
+    "commission_volume",
+    "shop_click_url",
+    "seller_credit_score",
+    "item_location",
+    "volume",
 };
 
 // The entries a new reply clears, and the leading fields it clears in each; the rest are
@@ -30,7 +47,7 @@ constexpr int kClearedFields = 11;
 
 struct QueryParam {
     const char* name;
-    Text Tbk_Items_Cond::* field;
+    Text Tbk_Items_Cond::*field;
     bool encoded;
 };
 
@@ -52,14 +69,21 @@ const QueryParam kQueryParams[] = {
     {"guarantee", &Tbk_Items_Cond::guarantee, false},
 };
 
-Text Tbk_Items_Cond::* const kSignedValues[] = {
-    &Tbk_Items_Cond::cid,          &Tbk_Items_Cond::area,
-    &Tbk_Items_Cond::sort,         &Tbk_Items_Cond::keyword,
-    &Tbk_Items_Cond::page_no,      &Tbk_Items_Cond::auto_send,
-    &Tbk_Items_Cond::end_price,    &Tbk_Items_Cond::guarantee,
-    &Tbk_Items_Cond::end_credit,   &Tbk_Items_Cond::start_price,
-    &Tbk_Items_Cond::start_credit, &Tbk_Items_Cond::end_commissionNum,
-    &Tbk_Items_Cond::end_commissionRate, &Tbk_Items_Cond::start_commissionNum,
+Text Tbk_Items_Cond::*const kSignedValues[] = {
+    &Tbk_Items_Cond::cid,
+    &Tbk_Items_Cond::area,
+    &Tbk_Items_Cond::sort,
+    &Tbk_Items_Cond::keyword,
+    &Tbk_Items_Cond::page_no,
+    &Tbk_Items_Cond::auto_send,
+    &Tbk_Items_Cond::end_price,
+    &Tbk_Items_Cond::guarantee,
+    &Tbk_Items_Cond::end_credit,
+    &Tbk_Items_Cond::start_price,
+    &Tbk_Items_Cond::start_credit,
+    &Tbk_Items_Cond::end_commissionNum,
+    &Tbk_Items_Cond::end_commissionRate,
+    &Tbk_Items_Cond::start_commissionNum,
     &Tbk_Items_Cond::start_commissionRate,
 };
 
@@ -93,7 +117,8 @@ bool TTaobaoke_Items::GetItems(Tbk_Items_Cond Cond, Tbk_Items_Info Info, ATbk_It
 }
 
 bool TTaobaoke_Items::IsCondValid() const {
-    return !FCond.pid.empty() && !FCond.url.empty() && (!FCond.cid.empty() || !FCond.keyword.empty());
+    return !FCond.pid.empty() && !FCond.url.empty() &&
+           (!FCond.cid.empty() || !FCond.keyword.empty());
 }
 
 Tbk_Items_Info ItemNames(Tbk_Items_Info names) {
@@ -121,27 +146,33 @@ Text ItemsRequestUrl(Tbk_Items_Cond cond, const Tbk_Items_Info& names) {
         query += p.encoded ? PercentEncode(value) : value;
     }
     Text values;
-    for (Text Tbk_Items_Cond::* field : kSignedValues) values += cond.*field;
+    for (Text Tbk_Items_Cond::*field : kSignedValues) values += cond.*field;
     return SignQuery(cond.url, query, cond.pid, values);
 }
 
 namespace {
 
 void ClearTable(ATbk_Items_Info& table) {
-    static Text Tbk_Items_Info::* const kCleared[kClearedFields] = {
-        &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
-        &Tbk_Items_Info::price,          &Tbk_Items_Info::total_results,
-        &Tbk_Items_Info::pic_url,        &Tbk_Items_Info::num_iid,
-        &Tbk_Items_Info::click_url,      &Tbk_Items_Info::commission,
-        &Tbk_Items_Info::commission_num, &Tbk_Items_Info::commission_rate,
+    static Text Tbk_Items_Info::*const kCleared[kClearedFields] = {
+        &Tbk_Items_Info::nick,
+        &Tbk_Items_Info::title,
+        &Tbk_Items_Info::price,
+        &Tbk_Items_Info::total_results,
+        &Tbk_Items_Info::pic_url,
+        &Tbk_Items_Info::num_iid,
+        &Tbk_Items_Info::click_url,
+        &Tbk_Items_Info::commission,
+        &Tbk_Items_Info::commission_num,
+        &Tbk_Items_Info::commission_rate,
         &Tbk_Items_Info::commission_volume};
     for (int i = 0; i < kClearedEntries; ++i)
-        for (Text Tbk_Items_Info::* field : kCleared) (table[i].*field).clear();
+        for (Text Tbk_Items_Info::*field : kCleared) (table[i].*field).clear();
 }
 
 }  // namespace
 
-Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml, ATbk_Items_Info& table) {
+Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml,
+                        ATbk_Items_Info& table) {
     if (!ParseXmlBody(xml, std::move(body))) return Failure::Malformed;
     const xmlNode* root = xml.Root();
     std::string total;
@@ -170,17 +201,18 @@ const std::array<Text, 5>& SortKeys() {
 
 const std::array<Text, 20>& CreditLevels() {
     static const std::array<Text, 20> table = {
-        "1heart",   "2heart",   "3heart",   "4heart",   "5heart",   "1diamond",     "2diamond",
-        "3diamond", "4diamond", "5diamond", "1crown",   "2crown",   "3crown",       "4crown",
-        "5crown",   "1goldencrown", "2goldencrown", "3goldencrown", "4goldencrown", "5goldencrown"};
+        "1heart",       "2heart",       "3heart",       "4heart",       "5heart",
+        "1diamond",     "2diamond",     "3diamond",     "4diamond",     "5diamond",
+        "1crown",       "2crown",       "3crown",       "4crown",       "5crown",
+        "1goldencrown", "2goldencrown", "3goldencrown", "4goldencrown", "5goldencrown"};
     return table;
 }
 
 const std::array<Text, 20>& CreditIcons() {
     static const std::array<Text, 20> table = {
-        "b_red_1.gif",  "b_red_2.gif",  "b_red_3.gif",  "b_red_4.gif",  "b_red_5.gif",
-        "s_blue_1.gif", "s_blue_2.gif", "s_blue_3.gif", "s_blue_4.gif", "s_blue_5.gif",
-        "s_cap_1.gif",  "s_cap_2.gif",  "s_cap_3.gif",  "s_cap_4.gif",  "s_cap_5.gif",
+        "b_red_1.gif",   "b_red_2.gif",   "b_red_3.gif",   "b_red_4.gif",   "b_red_5.gif",
+        "s_blue_1.gif",  "s_blue_2.gif",  "s_blue_3.gif",  "s_blue_4.gif",  "s_blue_5.gif",
+        "s_cap_1.gif",   "s_cap_2.gif",   "s_cap_3.gif",   "s_cap_4.gif",   "s_cap_5.gif",
         "s_crown_1.gif", "s_crown_2.gif", "s_crown_3.gif", "s_crown_4.gif", "s_crown_5.gif"};
     return table;
 }
@@ -188,13 +220,13 @@ const std::array<Text, 20>& CreditIcons() {
 namespace {
 
 const char* const kRegionNamesUtf8[63] = {
-    "所有地区", "江浙沪", "珠三角", "港澳台", "海外",
-    "北京", "香港", "上海", "杭州", "广州", "深圳", "南京", "武汉", "天津", "成都", "哈尔滨",
-    "重庆", "宁波", "无锡", "济南", "苏州", "温州", "青岛", "沈阳", "福州", "西安", "长沙",
-    "合肥", "南宁", "南昌", "郑州", "厦门", "大连", "常州", "石家庄", "东莞", "安徽", "福建",
-    "甘肃", "广东", "广西", "贵州", "海南", "河北", "黑龙江", "河南", "湖北", "湖南", "江苏",
-    "江西", "吉林", "辽宁", "内蒙古", "宁夏", "青海", "山东", "山西", "陕西", "四川", "新疆",
-    "西藏", "云南", "浙江",
+    "所有地区", "江浙沪", "珠三角", "港澳台", "海外", "北京", "香港",   "上海",   "杭州",
+    "广州",     "深圳",   "南京",   "武汉",   "天津", "成都", "哈尔滨", "重庆",   "宁波",
+    "无锡",     "济南",   "苏州",   "温州",   "青岛", "沈阳", "福州",   "西安",   "长沙",
+    "合肥",     "南宁",   "南昌",   "郑州",   "厦门", "大连", "常州",   "石家庄", "东莞",
+    "安徽",     "福建",   "甘肃",   "广东",   "广西", "贵州", "海南",   "河北",   "黑龙江",
+    "河南",     "湖北",   "湖南",   "江苏",   "江西", "吉林", "辽宁",   "内蒙古", "宁夏",
+    "青海",     "山东",   "山西",   "陕西",   "四川", "新疆", "西藏",   "云南",   "浙江",
 };
 
 const char* const kRegionGroupsUtf8[5] = {

@@ -51,7 +51,7 @@ constexpr int kItemFieldCount = 14;  // the reply fields an item has, total_resu
 using ATbk_Items_Info = std::array<Tbk_Items_Info, kItemsTableSize>;
 
 // The properties requested and read by name, in field order (all but total_results).
-extern Text Tbk_Items_Info::* const kItemProperties[kItemFieldCount];
+extern Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount];
 
 // The steps of an item search without the network, as GetItems runs them.
 // The element names to ask for: each empty one gets the service's default.
@@ -60,7 +60,8 @@ Tbk_Items_Info ItemNames(Tbk_Items_Info names);
 Text ItemsRequestUrl(Tbk_Items_Cond cond, const Tbk_Items_Info& names);
 // Reads a reply body into table (through xml, which keeps the document); None on success.
 // Entries a new reply leaves alone keep what they held, as the table always has.
-Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml, ATbk_Items_Info& table);
+Failure ParseItemsReply(std::string body, const Tbk_Items_Info& names, XmlDocument& xml,
+                        ATbk_Items_Info& table);
 
 class TTaobaoke_Items {
 public:

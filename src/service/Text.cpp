@@ -57,7 +57,9 @@ std::string TextConverter::Convert(std::string_view in) {
     return out;
 }
 
-Text Utf8ToGbk(std::string_view utf8) { return TextConverter(TextConverter::Utf8ToGbk).Convert(utf8); }
+Text Utf8ToGbk(std::string_view utf8) {
+    return TextConverter(TextConverter::Utf8ToGbk).Convert(utf8);
+}
 
 std::string GbkToUtf8(std::string_view gbk) {
     return TextConverter(TextConverter::GbkToUtf8).Convert(gbk);

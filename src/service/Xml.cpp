@@ -41,9 +41,9 @@ bool XmlDocument::Parse(std::string_view bytes) {
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
     if (!ctxt) return false;
     ctxt->sax->internalSubset = RefuseDtd;
-    FDoc = xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                             XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR |
-                                 XML_PARSE_NOWARNING);
+    FDoc = xmlCtxtReadMemory(
+        ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+        XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     xmlFreeParserCtxt(ctxt);
     if (FDoc && !xmlDocGetRootElement(FDoc)) Clear();
     return FDoc != nullptr;
@@ -58,8 +58,9 @@ bool NameMatches(const xmlNode* node, std::string_view name) {
     if (local == name) return true;
     if (!node->ns || !node->ns->prefix) return false;
     std::string_view prefix = reinterpret_cast<const char*>(node->ns->prefix);
-    return name.size() == prefix.size() + 1 + local.size() && name.substr(0, prefix.size()) == prefix &&
-           name[prefix.size()] == ':' && name.substr(prefix.size() + 1) == local;
+    return name.size() == prefix.size() + 1 + local.size() &&
+           name.substr(0, prefix.size()) == prefix && name[prefix.size()] == ':' &&
+           name.substr(prefix.size() + 1) == local;
 }
 
 }  // namespace

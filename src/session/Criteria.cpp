@@ -1,16 +1,16 @@
 #include "Criteria.h"
 
-#include "Decimal.h"
-
 #include <utility>
 
+#include "Decimal.h"
 #include "MD5.h"
 #include "Service.h"
 
 Text SearchKey(const Criteria& c) {
-    Text joined = c.Keyword + c.NodeCaption + c.StartPrice + c.EndPrice + std::to_string(c.SortIndex) +
-                  std::to_string(c.StartCreditIndex) + std::to_string(c.EndCreditIndex) +
-                  std::to_string(c.AreaIndex) + (c.Guarantee ? "1" : "0");
+    Text joined = c.Keyword + c.NodeCaption + c.StartPrice + c.EndPrice +
+                  std::to_string(c.SortIndex) + std::to_string(c.StartCreditIndex) +
+                  std::to_string(c.EndCreditIndex) + std::to_string(c.AreaIndex) +
+                  (c.Guarantee ? "1" : "0");
     return MD5Print(MD5String(joined));
 }
 
@@ -37,7 +37,8 @@ NormalizeChanges NormalizeCriteria(Criteria& c) {
     return changed;
 }
 
-Tbk_Items_Cond BuildConditions(const Criteria& c, int pageNo, const Text& baseUrl, const Text& pid) {
+Tbk_Items_Cond BuildConditions(const Criteria& c, int pageNo, const Text& baseUrl,
+                               const Text& pid) {
     Tbk_Items_Cond cond;
     cond.cid = std::to_string(c.CategoryId);
     cond.pid = pid;

@@ -7,10 +7,10 @@
 #include "Text.h"
 
 struct PagerState {
-    bool first = false;  // IndexBut
-    bool back = false;   // BackBut
-    bool next = false;   // NextBut
-    bool last = false;   // TailBut
+    bool first = false;       // IndexBut
+    bool back = false;        // BackBut
+    bool next = false;        // NextBut
+    bool last = false;        // TailBut
     std::vector<Text> pages;  // "1" to the page count
     int selected = -1;        // the entry of the shown page, -1 when there is none
 };

@@ -6,11 +6,15 @@
 
 namespace {
 // The fields a tab keeps of each item; the others are never shown.
-Text Tbk_Items_Info::* const kShownFields[] = {
-    &Tbk_Items_Info::nick,           &Tbk_Items_Info::title,
-    &Tbk_Items_Info::price,          &Tbk_Items_Info::pic_url,
-    &Tbk_Items_Info::click_url,      &Tbk_Items_Info::shop_click_url,
-    &Tbk_Items_Info::seller_credit_score, &Tbk_Items_Info::item_location,
+Text Tbk_Items_Info::*const kShownFields[] = {
+    &Tbk_Items_Info::nick,
+    &Tbk_Items_Info::title,
+    &Tbk_Items_Info::price,
+    &Tbk_Items_Info::pic_url,
+    &Tbk_Items_Info::click_url,
+    &Tbk_Items_Info::shop_click_url,
+    &Tbk_Items_Info::seller_credit_score,
+    &Tbk_Items_Info::item_location,
     &Tbk_Items_Info::volume,
 };
 }  // namespace
@@ -40,10 +44,10 @@ int PageCountOf(const Text& total) {
 
 void CopyResults(TAB& tab, const ATbk_Items_Info& results) {
     for (Tbk_Items_Info& item : tab.Items)
-        for (Text Tbk_Items_Info::* f : kShownFields) (item.*f).clear();
+        for (Text Tbk_Items_Info::*f : kShownFields) (item.*f).clear();
     tab.PageCount = PageCountOf(results[0].total_results);
     for (int i = 0; i < kTabItems && !results[i].title.empty(); ++i)
-        for (Text Tbk_Items_Info::* f : kShownFields) tab.Items[i].*f = results[i].*f;
+        for (Text Tbk_Items_Info::*f : kShownFields) tab.Items[i].*f = results[i].*f;
 }
 
 void TabList::SetActive(int index) {
@@ -60,9 +64,12 @@ bool TabList::FindTab(const Text& key, int& index) const {
     return false;
 }
 
-Text TabList::CaptionFor(const Criteria& c) { return c.Keyword.empty() ? c.NodeCaption : c.Keyword; }
+Text TabList::CaptionFor(const Criteria& c) {
+    return c.Keyword.empty() ? c.NodeCaption : c.Keyword;
+}
 
-int TabList::OpenTab(const Criteria& c, const Text& key, int pageNo, const ATbk_Items_Info& results) {
+int TabList::OpenTab(const Criteria& c, const Text& key, int pageNo,
+                     const ATbk_Items_Info& results) {
     auto t = std::make_unique<TAB>();
     t->PageNo = pageNo;
     t->Key = key;

@@ -17,7 +17,8 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        if (url.scheme() == "http" || url.scheme() == "https") platform::OpenUrl(url.toString().toStdString());
+        if (url.scheme() == "http" || url.scheme() == "https")
+            platform::OpenUrl(url.toString().toStdString());
         deleteLater();
         return false;
     }
@@ -58,7 +59,8 @@ QWebEnginePage* BrowserPage::createWindow(WebWindowType) { return new ExternalWi
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (type == NavigationTypeBackForward) return false;
     if (type == NavigationTypeLinkClicked && isMainFrame) {
-        if (url.scheme() == "http" || url.scheme() == "https") platform::OpenUrl(url.toString().toStdString());
+        if (url.scheme() == "http" || url.scheme() == "https")
+            platform::OpenUrl(url.toString().toStdString());
         return false;
     }
     return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
@@ -72,6 +74,6 @@ void NavigateBlank(QWebEngineView* browser) {
 void LoadHtml(QWebEngineView* browser, const Text& html) {
     if (!browser->property(kHasDocument).toBool()) return;
     std::string bytes = HtmlStream(html);
-    browser->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), "text/html;charset=gb2312",
-                        QUrl("about:blank"));
+    browser->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                        "text/html;charset=gb2312", QUrl("about:blank"));
 }

@@ -12,21 +12,25 @@ TMyScrollBar::TMyScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
 
 void TMyScrollBar::HookBrowser() {
     if (!m_web) return;
-    connect(m_web, &QWebEngineView::loadProgress, this, &TMyScrollBar::UpdateRange, Qt::UniqueConnection);
-    connect(m_web, &QWebEngineView::loadFinished, this, &TMyScrollBar::UpdateRange, Qt::UniqueConnection);
+    connect(m_web, &QWebEngineView::loadProgress, this, &TMyScrollBar::UpdateRange,
+            Qt::UniqueConnection);
+    connect(m_web, &QWebEngineView::loadFinished, this, &TMyScrollBar::UpdateRange,
+            Qt::UniqueConnection);
 }
 
 void TMyScrollBar::UpdateRange() {
     if (!m_web) return;
     QPointer<TMyScrollBar> self(this);
-    m_web->page()->runJavaScript("document.body ? document.body.scrollHeight : null", [self](const QVariant& v) {
-        if (!self || !self->m_web) return;
-        bool ok = false;
-        int h = v.toInt(&ok);
-        self->FModel.UpdateRange(v.isValid() && !v.isNull() && ok ? std::optional<int>(h) : std::nullopt,
-                                 self->m_web->height());
-        self->Sync();
-    });
+    m_web->page()->runJavaScript(
+        "document.body ? document.body.scrollHeight : null", [self](const QVariant& v) {
+            if (!self || !self->m_web) return;
+            bool ok = false;
+            int h = v.toInt(&ok);
+            self->FModel.UpdateRange(
+                v.isValid() && !v.isNull() && ok ? std::optional<int>(h) : std::nullopt,
+                self->m_web->height());
+            self->Sync();
+        });
 }
 
 void TMyScrollBar::WheelUp() {
@@ -57,7 +61,8 @@ void TMyScrollBar::SetPosition(int position) {
 void TMyScrollBar::ScrollDocument(int delta) {
     // The page goes to the bar's position rather than by the distance moved: the same while
     // the two agree, and it puts the page right again should anything else have scrolled it.
-    if (m_web && delta) m_web->page()->runJavaScript(QString("window.scrollTo(0,%1)").arg(FModel.Position()));
+    if (m_web && delta)
+        m_web->page()->runJavaScript(QString("window.scrollTo(0,%1)").arg(FModel.Position()));
 }
 
 void TMyScrollBar::Sync() {

@@ -70,7 +70,8 @@ void Arrow(QPainter& g, double x, double top, double bottom, bool up, QColor c) 
 }  // namespace
 
 QVector<QPixmap> SortPictures() {
-    const char* const words[5] = {"默认排序", "价格从低到高", "价格从高到低", "信用从高到低", "销量从高到低"};
+    const char* const words[5] = {"默认排序", "价格从低到高", "价格从高到低", "信用从高到低",
+                                  "销量从高到低"};
     QVector<QPixmap> out;
     for (int i = 0; i < 5; ++i) {
         QPixmap p = Blank(103, 14);
@@ -98,7 +99,8 @@ QVector<QPixmap> SortPictures() {
         }
         g.setFont(UiFont(11));
         g.setPen(ink);
-        g.drawText(QRect(textLeft, 0, 103 - textLeft, 14), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(words[i]));
+        g.drawText(QRect(textLeft, 0, 103 - textLeft, 14), Qt::AlignLeft | Qt::AlignVCenter,
+                   QString::fromUtf8(words[i]));
         out.push_back(p);
     }
     return out;
@@ -131,9 +133,10 @@ QVector<QPixmap> CategoryPictures() {
     QPixmap all = Blank(16, 16);
     {
         QPainter g(&all);
-        const QColor tiles[4] = {QColor(0xE4, 0x39, 0x3C), QColor(0x2B, 0x7B, 0xD9), QColor(0x3A, 0xA5, 0x5D),
-                                 QColor(0xE6, 0xA1, 0x00)};
-        for (int i = 0; i < 4; ++i) g.fillRect(QRect(1 + (i % 2) * 7, 1 + (i / 2) * 7, 6, 6), tiles[i]);
+        const QColor tiles[4] = {QColor(0xE4, 0x39, 0x3C), QColor(0x2B, 0x7B, 0xD9),
+                                 QColor(0x3A, 0xA5, 0x5D), QColor(0xE6, 0xA1, 0x00)};
+        for (int i = 0; i < 4; ++i)
+            g.fillRect(QRect(1 + (i % 2) * 7, 1 + (i / 2) * 7, 6, 6), tiles[i]);
     }
     out.push_back(all);
     // One per top-level category: its first character on a colour of its own.
@@ -182,7 +185,8 @@ QPixmap Calculator() {
     g.fillRect(QRectF(6, 4, 12, 5), QColor(0xC8, 0xE6, 0xC9));
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c)
-            g.fillRect(QRectF(6 + c * 4.3, 11 + r * 3.6, 3, 2.6), r == 2 && c == 2 ? QColor(0xFF, 0x8A, 0x00) : Qt::white);
+            g.fillRect(QRectF(6 + c * 4.3, 11 + r * 3.6, 3, 2.6),
+                       r == 2 && c == 2 ? QColor(0xFF, 0x8A, 0x00) : Qt::white);
     return p;
 }
 

@@ -1,7 +1,6 @@
 #include "Unit1.h"
 
 #include <QApplication>
-#include <future>
 #include <QCompleter>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -10,6 +9,7 @@
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindowStateChangeEvent>
+#include <future>
 
 #include "Browser.h"
 #include "GbkText.h"
@@ -47,27 +47,31 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName("TForm1");
     setWindowTitle("Form1");
     // Minimise and close, no maximise; the client area has a fixed size.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::CustomizeWindowHint);
     setFixedSize(944, 673);
     move(277, 41);
     BuildControls();
     SetUpTree();
     BindEvents();
     NothingFoundBox = [this] {
-        QMessageBox box(QMessageBox::Question, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"), QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Question, Q("惜哉..."),
+                        Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"), QMessageBox::Ok, this);
         box.adjustSize();
         if (QScreen* s = QGuiApplication::primaryScreen())
             box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
         box.exec();
     };
     ReplaceFileBox = [](const std::string& fileName) {
-        return QMessageBox::question(nullptr, "File Exists Alert",
-                                     QString::fromStdString("Replace existing file " + fileName + "?"),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+        return QMessageBox::question(
+                   nullptr, "File Exists Alert",
+                   QString::fromStdString("Replace existing file " + fileName + "?"),
+                   QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     Quit = [] { QCoreApplication::quit(); };
-    MyUpdate1.SetReplaceQuestion([this](const std::string& fileName) { return AskReplaceOnUiThread(fileName); });
+    MyUpdate1.SetReplaceQuestion(
+        [this](const std::string& fileName) { return AskReplaceOnUiThread(fileName); });
 }
 
 bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
@@ -76,7 +80,8 @@ bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
     auto answer = std::make_shared<std::promise<bool>>();
     std::future<bool> result = answer->get_future();
     QMetaObject::invokeMethod(
-        this, [this, fileName, answer] { answer->set_value(ReplaceFileBox && ReplaceFileBox(fileName)); },
+        this,
+        [this, fileName, answer] { answer->set_value(ReplaceFileBox && ReplaceFileBox(fileName)); },
         Qt::QueuedConnection);
     while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
         if (MyUpdate1.Cancelled()) return false;
@@ -171,7 +176,8 @@ void TForm1::BuildCriteriaBar(QWidget* bar) {
     bsSkinComboBoxEx3 = new QComboBox(bar);
     bsSkinComboBoxEx3->setGeometry(204, 6, 133, 20);
     bsSkinComboBoxEx3->setIconSize(QSize(103, 14));
-    for (int i = 0; i < sorts.size(); ++i) bsSkinComboBoxEx3->addItem(QIcon(sorts[i]), QString(i + 1, ' '));
+    for (int i = 0; i < sorts.size(); ++i)
+        bsSkinComboBoxEx3->addItem(QIcon(sorts[i]), QString(i + 1, ' '));
     bsSkinComboBoxEx3->setCurrentIndex(-1);
 
     bsSkinStdLabel2 = new QLabel(Q("价格："), bar);
@@ -216,8 +222,9 @@ void TForm1::BuildCriteriaBar(QWidget* bar) {
     Image2->setToolTip(Q("打开浏览器"));
 
     // Keyboard order within the bar.
-    QWidget* order[] = {bsSkinComboBox1, bsSkinSpinEdit1,   bsSkinSpinEdit2, bsSkinComboBoxEx3,   bsSkinComboBoxEx1,
-                        bsSkinComboBoxEx2, bsSkinComboBox3, bsSkinCheckRadioBox1, bsSkinComboBox4};
+    QWidget* order[] = {bsSkinComboBox1,   bsSkinSpinEdit1,      bsSkinSpinEdit2,
+                        bsSkinComboBoxEx3, bsSkinComboBoxEx1,    bsSkinComboBoxEx2,
+                        bsSkinComboBox3,   bsSkinCheckRadioBox1, bsSkinComboBox4};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -231,7 +238,8 @@ void TForm1::BuildPager(QWidget* bar) {
     NextBut = LabelButton(bar, "下页", 36);
     TailBut = LabelButton(bar, "尾页", 32);
     int x = bar->width() - 4;
-    for (QWidget* w : std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut, IndexBut}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut, IndexBut}) {
         x -= w->width();
         w->move(x, 1);
         x -= 2;
@@ -246,11 +254,13 @@ void TForm1::BindEvents() {
     connect(TailBut, &QPushButton::clicked, this, &TForm1::TailButClick);
     // Every choice the user makes counts, the entry already shown included.
     connect(ComboBoxPage, &QComboBox::activated, this, &TForm1::ComboBoxPageChange);
-    connect(bsSkinComboBoxEx3, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBoxEx3Change);
+    connect(bsSkinComboBoxEx3, &QComboBox::currentIndexChanged, this,
+            &TForm1::bsSkinComboBoxEx3Change);
     connect(bsSkinComboBox4, &QComboBox::currentIndexChanged, this, &TForm1::bsSkinComboBox4Change);
     connect(bsSkinTabControl1, &QTabBar::currentChanged, this, &TForm1::bsSkinTabControl1Change);
     connect(bsSkinTabControl1, &QTabBar::tabCloseRequested, this, &TForm1::CloseTabAt);
-    connect(bsSkinTreeView1, &QTreeWidget::currentItemChanged, this, &TForm1::bsSkinTreeView1Change);
+    connect(bsSkinTreeView1, &QTreeWidget::currentItemChanged, this,
+            &TForm1::bsSkinTreeView1Change);
     connect(ScrollBar, &TMyScrollBar::MouseEntered, this, [this] { ScrollBar->m_web->setFocus(); });
     connect(N2, &QAction::triggered, this, &TForm1::N2Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
@@ -297,7 +307,8 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
         case QEvent::MouseButtonDblClick: {
             Qt::MouseButton button = static_cast<QMouseEvent*>(e)->button();
             bool history = button == Qt::BackButton || button == Qt::ForwardButton;
-            return (button == Qt::RightButton || history) && (InsideBrowser(target) || (history && target == web));
+            return (button == Qt::RightButton || history) &&
+                   (InsideBrowser(target) || (history && target == web));
         }
         case QEvent::ContextMenu:
             return InsideBrowser(target);
@@ -322,7 +333,8 @@ bool TForm1::WheelFilter(QObject* target, QWheelEvent* e) {
     // A list or number box the user has not put the focus in ignores the wheel: scrolling
     // past it must not change a filter, let alone start a search.
     for (QWidget* p = w; p && p != this; p = p->parentWidget())
-        if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p)) return !p->hasFocus();
+        if (qobject_cast<QComboBox*>(p) || qobject_cast<QAbstractSpinBox*>(p))
+            return !p->hasFocus();
     return false;
 }
 
@@ -350,7 +362,8 @@ bool TForm1::PressEffect(QObject* target, QEvent* e) {
             FPressedPicture = nullptr;
             auto* m = static_cast<QMouseEvent*>(e);
             // The second half of a double click is no second click: the first one launched.
-            if (FPressWasDouble || m->button() != Qt::LeftButton || !picture->rect().contains(m->position().toPoint()))
+            if (FPressWasDouble || m->button() != Qt::LeftButton ||
+                !picture->rect().contains(m->position().toPoint()))
                 return true;
             if (picture == bsSkinLinkImage1) bsSkinLinkImage1Click();
             if (picture == Image1) Image1Click();
@@ -377,7 +390,8 @@ bool TForm1::EnterClicksDefault(QObject* target, QKeyEvent* k) {
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
     if (ApplicationEvents1Message(watched, e)) return true;
     if (PressEffect(watched, e)) return true;
-    if (e->type() == QEvent::KeyPress && EnterClicksDefault(watched, static_cast<QKeyEvent*>(e))) return true;
+    if (e->type() == QEvent::KeyPress && EnterClicksDefault(watched, static_cast<QKeyEvent*>(e)))
+        return true;
     if (watched == bsSkinTabControl1 && e->type() == QEvent::MouseButtonDblClick) {
         auto* m = static_cast<QMouseEvent*>(e);
         if (m->button() == Qt::LeftButton) {

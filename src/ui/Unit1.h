@@ -3,10 +3,9 @@
 // It is glue: the search logic lives in the session layer, the service talks in the service layer.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QWheelEvent>
-#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -15,17 +14,17 @@
 #include <QTabBar>
 #include <QTreeWidget>
 #include <QWebEngineView>
+#include <QWheelEvent>
 #include <QWidget>
-
 #include <functional>
 #include <thread>
 
 #include "Criteria.h"
 #include "MyScrollBar.h"
 #include "Pager.h"
+#include "Tabs.h"
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
-#include "Tabs.h"
 #include "WindowMessages.h"
 #include "myupdate.h"
 #include "ok.h"
@@ -185,7 +184,8 @@ private:
     void SetUpTree();
     void LoadRootCategories();
     void bsSkinTreeView1Expanding(QTreeWidgetItem* Node);
-    QTreeWidgetItem* AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat, int32_t id, int picture);
+    QTreeWidgetItem* AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat,
+                                     int32_t id, int picture);
     Tb_Itemcats_Cond CategoryRequest(const Text& parent) const;
     void SetDefaultFilters();
     void CenterWindow();
@@ -203,7 +203,7 @@ private:
     bool FSearchOnSelect = true;
     int FTabAtPointer = -1;
     QPoint FMenuPoint;
-    QVector<QPixmap> FCategoryIcons;     // ImageList3
+    QVector<QPixmap> FCategoryIcons;       // ImageList3
     QTreeWidgetItem* FLastNode = nullptr;  // the last category node selected
     QLabel* FPressedPicture = nullptr;     // the picture button held down, moved by the press
     bool FPressWasDouble = false;

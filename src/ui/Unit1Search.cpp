@@ -14,7 +14,9 @@
 namespace {
 const char* const kSearchingCaption = "正在搜索商品，请稍后......";
 
-QTreeWidgetItem* ItemOf(NodeRef node) { return static_cast<QTreeWidgetItem*>(const_cast<void*>(node)); }
+QTreeWidgetItem* ItemOf(NodeRef node) {
+    return static_cast<QTreeWidgetItem*>(const_cast<void*>(node));
+}
 }  // namespace
 
 Criteria TForm1::ReadCriteria() const {
@@ -44,9 +46,9 @@ Criteria TForm1::ReadCriteria() const {
 
 void TForm1::WriteCriteria(const Criteria& c) {
     // Restoring the controls is no user change: none of their change actions may run.
-    const QSignalBlocker b1(bsSkinComboBox1), b2(bsSkinSpinEdit1), b3(bsSkinSpinEdit2), b4(bsSkinComboBoxEx3),
-        b5(bsSkinComboBoxEx1), b6(bsSkinComboBoxEx2), b7(bsSkinComboBox4), b8(bsSkinComboBox3),
-        b9(bsSkinCheckRadioBox1);
+    const QSignalBlocker b1(bsSkinComboBox1), b2(bsSkinSpinEdit1), b3(bsSkinSpinEdit2),
+        b4(bsSkinComboBoxEx3), b5(bsSkinComboBoxEx1), b6(bsSkinComboBoxEx2), b7(bsSkinComboBox4),
+        b8(bsSkinComboBox3), b9(bsSkinCheckRadioBox1);
     bsSkinComboBox1->setEditText(FromGbk(c.Keyword));
     bsSkinSpinEdit1->setValue(QString::fromStdString(c.StartPrice).toInt());
     bsSkinSpinEdit2->setValue(QString::fromStdString(c.EndPrice).toInt());
@@ -98,7 +100,8 @@ void TForm1::LaunchWorker() {
         setWindowTitle(QString::fromUtf8(kSearchingCaption));
         if (!FTicket.pageSearch) FTicket = SearchTicket{ReadCriteria(), FPageNo, false, 0};
         if (FWorker.joinable()) FWorker.join();  // the last worker has already ended
-        FWorker = std::thread([this, c = FTicket.criteria, page = FTicket.pageNo] { RunSearch(c, page); });
+        FWorker = std::thread(
+            [this, c = FTicket.criteria, page = FTicket.pageNo] { RunSearch(c, page); });
     });
 }
 
@@ -106,7 +109,8 @@ void TForm1::RunSearch(Criteria criteria, int pageNo) {
     Tbk_Items_Cond cond = BuildConditions(criteria, pageNo, ServiceBaseUrl, PublisherId);
     bool ok = Taobaoke_Items1.GetItems(cond, Tbk_Items_Info{}, FResults);
     FSearch.End();
-    QCoreApplication::postEvent(this, new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
+    QCoreApplication::postEvent(this,
+                                new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
 }
 
 void TForm1::WMSearchDone() {
@@ -203,10 +207,10 @@ void TForm1::UpdatePager() {
 }
 
 void TForm1::SetControlsEnabled(bool Enabled) {
-    const std::initializer_list<QWidget*> controls{bsSkinComboBox1,   bsSkinComboBox3,   bsSkinSpinEdit1,
-                                                   bsSkinSpinEdit2,   bsSkinLinkImage1,  bsSkinComboBoxEx1,
-                                                   bsSkinComboBoxEx2, bsSkinComboBoxEx3, bsSkinCheckRadioBox1,
-                                                   ComboBoxPage,      bsSkinComboBox4};
+    const std::initializer_list<QWidget*> controls{
+        bsSkinComboBox1,      bsSkinComboBox3,   bsSkinSpinEdit1,   bsSkinSpinEdit2,
+        bsSkinLinkImage1,     bsSkinComboBoxEx1, bsSkinComboBoxEx2, bsSkinComboBoxEx3,
+        bsSkinCheckRadioBox1, ComboBoxPage,      bsSkinComboBox4};
     QWidget* focus = QApplication::focusWidget();
     if (!Enabled && focus && focus->window() == this) {
         // Disabling the focused control would pass the focus on along the tab chain, into the
@@ -276,7 +280,8 @@ void TForm1::bsSkinTabControl1Close(int Index, bool& CanClose) {
 
 void TForm1::CloseTabAt(int index) {
     // Pressing a tab's close button makes that tab the active one first.
-    if (index != bsSkinTabControl1->currentIndex() && index >= 0 && index < FTabList.Count()) ShowTab(index);
+    if (index != bsSkinTabControl1->currentIndex() && index >= 0 && index < FTabList.Count())
+        ShowTab(index);
     FTabAtPointer = index;
     MenuItem1Click();
 }

@@ -18,7 +18,9 @@ void TForm1::FormCreate() {
         info = SOFT_INFO{};
         ok1.GetSoftInfo(ServiceBaseUrl + kSoftInfoPath, PublisherId, info);
     }
-    auto post = [this](int message) { QCoreApplication::postEvent(this, new QEvent(MessageEvent(message))); };
+    auto post = [this](int message) {
+        QCoreApplication::postEvent(this, new QEvent(MessageEvent(message)));
+    };
     if (MyUpdate1.CheckUpdate(post, info, BuiltInVersion))
         setWindowTitle(QString::fromUtf8("正在更新软件。。。"));
     else
@@ -41,7 +43,8 @@ void TForm1::SetDefaultFilters() {
 
 QPoint CenteredPosition(QSize screen, QSize window) {
     // A little left of and above the exact centre; C++ division truncates toward zero.
-    return QPoint((screen.width() - window.width()) / 2 - 10, (screen.height() - window.height()) / 2 - 15);
+    return QPoint((screen.width() - window.width()) / 2 - 10,
+                  (screen.height() - window.height()) / 2 - 15);
 }
 
 void TForm1::CenterWindow() {
@@ -52,7 +55,9 @@ void TForm1::CenterWindow() {
 
 void TForm1::ShowStartPages() {
     NavigateBlank(web);
-    LoadHtml(web, "<body leftMargin=0  topMargin=0 scroll=\"no\" style=\";width:100%; border-width=0;\"></body>");
+    LoadHtml(web,
+             "<body leftMargin=0  topMargin=0 scroll=\"no\" style=\";width:100%; "
+             "border-width=0;\"></body>");
     webCount->setUrl(QUrl(QString::fromStdString(ServiceBaseUrl + kCounterPath)));
 }
 

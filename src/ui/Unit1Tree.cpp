@@ -13,16 +13,21 @@
 
 namespace {
 
-enum Role { kCategoryId = Qt::UserRole, kPlaceholder = Qt::UserRole + 1, kPicture = Qt::UserRole + 2 };
-
+enum Role {
+    kCategoryId = Qt::UserRole,
+    kPlaceholder = Qt::UserRole + 1,
+    kPicture = Qt::UserRole + 2
+};
 
 // Colours of a row: the selected one red on light cyan, the others in the active tab's
 // caption colour.
 class CategoryRowDelegate : public QStyledItemDelegate {
 public:
-    CategoryRowDelegate(QObject* parent, QColor caption) : QStyledItemDelegate(parent), FCaption(caption) {}
+    CategoryRowDelegate(QObject* parent, QColor caption)
+        : QStyledItemDelegate(parent), FCaption(caption) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         bool selected = opt.state & QStyle::State_Selected;
@@ -49,25 +54,29 @@ private:
 
 }  // namespace
 
-bool IsPlaceholder(const QTreeWidgetItem* item) { return item && item->data(0, kPlaceholder).toBool(); }
+bool IsPlaceholder(const QTreeWidgetItem* item) {
+    return item && item->data(0, kPlaceholder).toBool();
+}
 
 void TForm1::SetUpTree() {
     FCategoryIcons = pictures::CategoryPictures();
     // The skin's caption colour of the active tab.
-    bsSkinTreeView1->setItemDelegate(new CategoryRowDelegate(bsSkinTreeView1, QColor(0x0b, 0x2f, 0x6b)));
+    bsSkinTreeView1->setItemDelegate(
+        new CategoryRowDelegate(bsSkinTreeView1, QColor(0x0b, 0x2f, 0x6b)));
     QPalette p = bsSkinTreeView1->palette();
     p.setColor(QPalette::Highlight, QColor(128, 255, 255));
     bsSkinTreeView1->setPalette(p);
     connect(bsSkinTreeView1, &QTreeWidget::itemExpanded, this, &TForm1::bsSkinTreeView1Expanding);
 }
 
-QTreeWidgetItem* TForm1::AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat, int32_t id,
-                                         int picture) {
+QTreeWidgetItem* TForm1::AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat,
+                                         int32_t id, int picture) {
     auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(bsSkinTreeView1);
     node->setText(0, FromGbk(cat.name));
     node->setData(0, kCategoryId, id);
     node->setData(0, kPicture, picture);
-    if (picture >= 0 && picture < FCategoryIcons.size()) node->setIcon(0, QIcon(FCategoryIcons[picture]));
+    if (picture >= 0 && picture < FCategoryIcons.size())
+        node->setIcon(0, QIcon(FCategoryIcons[picture]));
     if (cat.is_parent == "true") {
         // Marks the children as not yet loaded; it can never be selected or searched for.
         auto* placeholder = new QTreeWidgetItem(node);

@@ -1,3 +1,5 @@
+#include "Unzip.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +10,11 @@
 #include <vector>
 
 #include "Text.h"
-#include "Unzip.h"
 
 namespace {
 
-constexpr zip_uint64_t kMaxTotalSize = zip_uint64_t{1} << 30;  // a package larger than this is no update
+constexpr zip_uint64_t kMaxTotalSize = zip_uint64_t{1}
+                                       << 30;  // a package larger than this is no update
 
 struct Entry {
     zip_uint64_t index;
@@ -54,7 +56,8 @@ mode_t ModeOf(zip_t* z, zip_uint64_t index, bool& symlink) {
         return perms ? perms : 0666;
     }
     // Windows packers write DOS attributes under any of these hosts; bit 0 is read-only.
-    bool windows = opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_WINDOWS_NTFS || opsys == ZIP_OPSYS_VFAT;
+    bool windows =
+        opsys == ZIP_OPSYS_DOS || opsys == ZIP_OPSYS_WINDOWS_NTFS || opsys == ZIP_OPSYS_VFAT;
     if (windows && (attr & 0x01)) return 0444;
     return 0666;
 }
@@ -68,7 +71,8 @@ bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
     if (!f) return false;
     // Written beside the target and renamed into place: a failed write never leaves half a file
     // under the real name.
-    std::string part = destDir + ".quellot-" + std::to_string(getpid()) + "-" + std::to_string(e.index) + ".part";
+    std::string part =
+        destDir + ".quellot-" + std::to_string(getpid()) + "-" + std::to_string(e.index) + ".part";
     unlink(part.c_str());  // a leftover of an earlier run with the same process id
     // Created with its final mode, so the umask applies; the descriptor may write even when the
     // mode says read-only.
@@ -107,8 +111,8 @@ bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
 
 }  // namespace
 
-bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask,
-                  const std::string& executable) {
+bool UnzipPackage(const std::string& zipName, const std::string& destDir,
+                  const ReplaceQuestion& ask, const std::string& executable) {
     int error = 0;
     std::unique_ptr<zip_t, ZipCloser> z(zip_open(zipName.c_str(), ZIP_RDONLY, &error));
     if (!z) return false;
@@ -120,11 +124,12 @@ bool UnzipPackage(const std::string& zipName, const std::string& destDir, const 
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
         std::string name = DecodeName(z.get(), i);
         if (name.empty() || name.back() == '/' || name.back() == '\\') continue;  // a folder
-        if (name.find('.') == std::string::npos) continue;                        // "*.*" wants a dot
+        if (name.find('.') == std::string::npos) continue;  // "*.*" wants a dot
         size_t slash = name.find_last_of("/\\");
         std::string bare = slash == std::string::npos ? name : name.substr(slash + 1);
         // Only a plain file name lands in the program's folder: nothing above or beside it.
-        if (bare.empty() || bare == "." || bare == ".." || bare.find('\0') != std::string::npos) continue;
+        if (bare.empty() || bare == "." || bare == ".." || bare.find('\0') != std::string::npos)
+            continue;
         bool symlink = false;
         mode_t mode = ModeOf(z.get(), i, symlink);
         if (symlink) continue;

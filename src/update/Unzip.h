@@ -12,5 +12,5 @@ using ReplaceQuestion = std::function<bool(const std::string& fileName)>;
 // named executable (a bare UTF-8 name) is made runnable, whatever the packer stored. Names
 // follow the archive's UTF-8 flag, else are read as GBK. False for a broken archive or a file
 // that cannot be written; a No to the question only skips that file.
-bool UnzipPackage(const std::string& zipName, const std::string& destDir, const ReplaceQuestion& ask,
-                  const std::string& executable = std::string());
+bool UnzipPackage(const std::string& zipName, const std::string& destDir,
+                  const ReplaceQuestion& ask, const std::string& executable = std::string());

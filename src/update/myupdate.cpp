@@ -10,7 +10,6 @@
 #include "Service.h"
 #include "WindowMessages.h"
 
-
 constexpr int kDownloadIdleTimeoutMs = 60000;
 constexpr size_t kDownloadMinimumRate = 4096;  // bytes a second, on average over the window
 constexpr int kDownloadRateWindowMs = 30000;
@@ -26,8 +25,8 @@ std::string ShellQuote(const std::string& s) {
 
 // A package name becomes a file name in two folders: it must be a plain name.
 bool PlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos &&
-           name.find('\0') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
 }
 
 }  // namespace
@@ -36,11 +35,16 @@ std::string UpdateShellText(const std::string& exePath, const std::string& scrip
     return "#!/bin/sh\n"
            "# Removes the replaced executable once it can, then itself.\n"
            "i=0\n"
-           "while [ -e " + ShellQuote(exePath) + " ] && [ \"$i\" -lt 600 ]; do\n"
-           "  rm -f " + ShellQuote(exePath) + " || sleep 0.1\n"
+           "while [ -e " +
+           ShellQuote(exePath) +
+           " ] && [ \"$i\" -lt 600 ]; do\n"
+           "  rm -f " +
+           ShellQuote(exePath) +
+           " || sleep 0.1\n"
            "  i=$((i + 1))\n"
            "done\n"
-           "rm -f " + ShellQuote(scriptPath) + "\n";
+           "rm -f " +
+           ShellQuote(scriptPath) + "\n";
 }
 
 TMyUpdate::TMyUpdate() {
@@ -114,8 +118,11 @@ void TMyUpdate::RunUpdate() {
 
 bool TMyUpdate::Install(const std::string& fileName) {
     const std::string exe = GbkToUtf8(FSoftInfo.update_name) + ".exe";
-    ReplaceQuestion ask = [this](const std::string& file) { return !FCancelled && FAsk && FAsk(file); };
-    if (FCancelled || !UnzipPackage(fileName, FPlaces.programDir, ask, exe) || FCancelled) return false;
+    ReplaceQuestion ask = [this](const std::string& file) {
+        return !FCancelled && FAsk && FAsk(file);
+    };
+    if (FCancelled || !UnzipPackage(fileName, FPlaces.programDir, ask, exe) || FCancelled)
+        return false;
     // The old program goes only once the new one really runs: a package without it, or one
     // that cannot be started, leaves the user with the program they had.
     FNewExecutable = FPlaces.programDir + exe;
@@ -138,7 +145,8 @@ void TMyUpdate::Restart() {
     std::string script = folder + "update.sh";
     int fd = open(script.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
     if (fd < 0) return;
-    std::string text = UpdateShellText(FPlaces.programPath, script) + "rmdir " + ShellQuote(folder) + "\n";
+    std::string text =
+        UpdateShellText(FPlaces.programPath, script) + "rmdir " + ShellQuote(folder) + "\n";
     bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     if (close(fd) != 0) ok = false;
     if (ok) platform::StartDetached("/bin/sh", {script});

@@ -9,9 +9,9 @@
 #include "MD5.h"
 #include "ProxyServer.h"
 #include "ServiceReplies.h"
-#include "TestProxy.h"
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
+#include "TestProxy.h"
 #include "Xml.h"
 #include "ok.h"
 
@@ -33,7 +33,8 @@ protected:
         ATbk_Items_Info* table = nullptr;
         EXPECT_TRUE(FItems.GetItems(cond, {}, table)) << FItems.LastUrl();
         std::vector<Tbk_Items_Info> out;
-        for (int i = 0; table && i < 40 && !(*table)[i].title.empty(); ++i) out.push_back((*table)[i]);
+        for (int i = 0; table && i < 40 && !(*table)[i].title.empty(); ++i)
+            out.push_back((*table)[i]);
         return out;
     }
     static std::string Get(const std::string& url, bool* ok = nullptr) {
@@ -76,9 +77,10 @@ bool Wanted(const Catalogue& cat, const Item& it, const Expect& e) {
         inCategory = c->cid == e.cid;
     bool inArea = e.areas.empty();
     for (const std::string& a : e.areas)
-        inArea |= it.location == a || it.location.rfind(a + " ", 0) == 0 ||
-                  (it.location.size() > a.size() &&
-                   it.location.compare(it.location.size() - a.size() - 1, std::string::npos, " " + a) == 0);
+        inArea |=
+            it.location == a || it.location.rfind(a + " ", 0) == 0 ||
+            (it.location.size() > a.size() && it.location.compare(it.location.size() - a.size() - 1,
+                                                                  std::string::npos, " " + a) == 0);
     return inCategory && inArea && it.priceCents >= e.minCents && it.priceCents <= e.maxCents &&
            it.credit >= e.minCredit && it.credit <= e.maxCredit && (!e.guarantee || it.guarantee) &&
            Lower(it.title).find(Lower(e.word)) != std::string::npos;
@@ -113,7 +115,8 @@ TEST_F(Proxy, AcceptsTheClientsSignatureAndRejectsAForgedOne) {
 
 TEST_F(Proxy, FiltersMatchAnIndependentCount) {
     const Catalogue& cat = gServer->Items();
-    const Category* phones = cat.Find(CategoryPicture(Utf8ToGbk("手机")));  // top-level cid = position + 1
+    const Category* phones =
+        cat.Find(CategoryPicture(Utf8ToGbk("手机")));  // top-level cid = position + 1
     ASSERT_NE(phones, nullptr);
     ASSERT_EQ(phones->name, "手机");
     const Category* child = cat.Find(phones->children.front());
@@ -129,23 +132,40 @@ TEST_F(Proxy, FiltersMatchAnIndependentCount) {
         {"defaults", [](auto&) {}, {}},
         {"keyword", [](auto& c) { c.keyword = Utf8ToGbk("手机"); }, {.word = "手机"}},
         {"ascii case", [](auto& c) { c.keyword = Utf8ToGbk("t恤"); }, {.word = "T恤"}},
-        {"top category", [&](auto& c) { c.cid = std::to_string(phones->cid); }, {.cid = phones->cid}},
-        {"child category", [&](auto& c) { c.cid = std::to_string(child->cid); }, {.cid = child->cid}},
-        {"grandchild", [&](auto& c) { c.cid = std::to_string(grandchild->cid); }, {.cid = grandchild->cid}},
+        {"top category",
+         [&](auto& c) { c.cid = std::to_string(phones->cid); },
+         {.cid = phones->cid}},
+        {"child category",
+         [&](auto& c) { c.cid = std::to_string(child->cid); },
+         {.cid = child->cid}},
+        {"grandchild",
+         [&](auto& c) { c.cid = std::to_string(grandchild->cid); },
+         {.cid = grandchild->cid}},
         {"unknown category", [](auto& c) { c.cid = "999999"; }, {.cid = 999999}},
-        {"region group", [](auto& c) { c.area = TableValue(RegionValues(), 1); },
+        {"region group",
+         [](auto& c) { c.area = TableValue(RegionValues(), 1); },
          {.areas = {"江苏", "浙江", "上海"}}},
         {"city", [](auto& c) { c.area = TableValue(RegionValues(), 8); }, {.areas = {"杭州"}}},
-        {"prices", [](auto& c) { c.start_price = "100"; c.end_price = "500"; },
+        {"prices",
+         [](auto& c) {
+             c.start_price = "100";
+             c.end_price = "500";
+         },
          {.minCents = 10000, .maxCents = 50000}},
-        {"credits reversed", [](auto& c) { c.start_credit = "3crown"; c.end_credit = "2heart"; },
+        {"credits reversed",
+         [](auto& c) {
+             c.start_credit = "3crown";
+             c.end_credit = "2heart";
+         },
          {.minCredit = 2, .maxCredit = 13}},
         {"guarantee", [](auto& c) { c.guarantee = "true"; }, {.guarantee = true}},
-        {"combined", [&](auto& c) {
+        {"combined",
+         [&](auto& c) {
              c.cid = std::to_string(phones->cid);
              c.guarantee = "true";
              c.start_price = "1000";
-         }, {.cid = phones->cid, .minCents = 100000, .guarantee = true}},
+         },
+         {.cid = phones->cid, .minCents = 100000, .guarantee = true}},
     };
     for (const Case& c : cases) {
         Tbk_Items_Cond cond = Defaults();
@@ -168,7 +188,10 @@ TEST_F(Proxy, SortOrdersAndPages) {
     };
     using Less = std::function<bool(const Item&, const Item&)>;
     const std::pair<const char*, Less> sorts[] = {
-        {"commissionVolume_desc", [](const Item& a, const Item& b) { return a.commissionVolumeCents > b.commissionVolumeCents; }},
+        {"commissionVolume_desc",
+         [](const Item& a, const Item& b) {
+             return a.commissionVolumeCents > b.commissionVolumeCents;
+         }},
         {"price_asc", [](const Item& a, const Item& b) { return a.priceCents < b.priceCents; }},
         {"price_desc", [](const Item& a, const Item& b) { return a.priceCents > b.priceCents; }},
         {"credit_desc", [](const Item& a, const Item& b) { return a.credit > b.credit; }},
@@ -195,7 +218,8 @@ TEST_F(Proxy, SortOrdersAndPages) {
         Expect e;
         const Item* best = nullptr;
         for (const Item& it : cat.Items())
-            if (Wanted(cat, it, e) && (!best || before(it, *best) || (!before(*best, it) && it.num_iid < best->num_iid)))
+            if (Wanted(cat, it, e) &&
+                (!best || before(it, *best) || (!before(*best, it) && it.num_iid < best->num_iid)))
                 best = &it;
         EXPECT_EQ(all.front(), best) << key;
     }
@@ -205,7 +229,8 @@ TEST_F(Proxy, SortOrdersAndPages) {
     ATbk_Items_Info* table = nullptr;
     ASSERT_TRUE(FItems.GetItems(cond, {}, table));
     EXPECT_EQ((*table)[0].title, "");
-    EXPECT_EQ(Get(FItems.LastUrl()).find("<taobaoke_items></taobaoke_items>") != std::string::npos, true);
+    EXPECT_EQ(Get(FItems.LastUrl()).find("<taobaoke_items></taobaoke_items>") != std::string::npos,
+              true);
 }
 
 TEST_F(Proxy, HighlightsTheKeywordAndSendsOnlyRequestedFields) {
@@ -234,7 +259,8 @@ TEST_F(Proxy, HighlightsTheKeywordAndSendsOnlyRequestedFields) {
 TEST_F(Proxy, MalformedQueriesGetAnErrorDocument) {
     const std::string base = gServer->BaseUrl() + "taobao/tbk_items.php?";
     auto signedWith = [&](const std::string& params, const std::string& values) {
-        return SignQuery(gServer->BaseUrl() + "taobao/tbk_items.php", "fields=title" + params, kPid, values);
+        return SignQuery(gServer->BaseUrl() + "taobao/tbk_items.php", "fields=title" + params, kPid,
+                         values);
     };
     const std::string cases[] = {
         base,
@@ -364,7 +390,10 @@ TEST_F(Proxy, ServesConcurrentClients) {
 TEST(ProxyOptions, OffersTheConfiguredUpdateAndRefusesATakenPort) {
     std::string package = testing::TempDir() + "quellot_pkg.zip";
     { std::ofstream(package, std::ios::binary) << "PK\x05\x06" << std::string(18, '\0'); }
-    auto started = StartTestProxy({.items = 10, .offerVersion = "v2.1", .updatePackage = package, .updateName = "QuellotNew"});
+    auto started = StartTestProxy({.items = 10,
+                                   .offerVersion = "v2.1",
+                                   .updatePackage = package,
+                                   .updateName = "QuellotNew"});
     ProxyServer& server = *started;
     TOK ok;
     SOFT_INFO info;

@@ -37,8 +37,8 @@ TEST(Http, FailsOnErrorStatusesAndConnectionErrors) {
         LoopbackServer gone;
         closedPort = gone.Port();
     }
-    for (std::string url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/", std::string("not a url"),
-                            std::string("file:///etc/passwd")}) {
+    for (std::string url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/",
+                            std::string("not a url"), std::string("file:///etc/passwd")}) {
         EXPECT_FALSE(http.Get(url, body)) << url;
         EXPECT_EQ(http.LastFailure(), Failure::Connection) << url;
     }

@@ -30,9 +30,10 @@ protected:
 TEST_F(Itemcats, TopLevelUrlMatchesTheKnownAnswer) {
     FServer.SetBody(ItemcatsReply(3));
     ASSERT_TRUE(Get(Top()));
-    EXPECT_EQ(FServer.LastTarget(),
-              "/taobao/tb_itemcats.php?fields=cid,name,status,is_parent,sort_order,parent_cid"
-              "&parent_cid=0&stamp=1700000000&pid=mm_27418305_0_0&sign=0c45f6f2d043ec3921b5c5ed936c1bc5");
+    EXPECT_EQ(
+        FServer.LastTarget(),
+        "/taobao/tb_itemcats.php?fields=cid,name,status,is_parent,sort_order,parent_cid"
+        "&parent_cid=0&stamp=1700000000&pid=mm_27418305_0_0&sign=0c45f6f2d043ec3921b5c5ed936c1bc5");
     EXPECT_EQ((*FCats)[2].name, Utf8ToGbk("类目3"));
     EXPECT_EQ((*FCats)[0].is_parent, "true");
     EXPECT_EQ((*FCats)[1].is_parent, "false");

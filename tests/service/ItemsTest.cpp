@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "LoopbackServer.h"
 #include "MD5.h"
 #include "ServiceReplies.h"
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
-
-#include <chrono>
 
 namespace {
 
@@ -16,8 +16,9 @@ const char* const kFields =
 
 class Items : public testing::Test {
 protected:
-
-    Tbk_Items_Cond Defaults() const { return StartUpConditions(FServer.BaseUrl(), "mm_27418305_0_0"); }
+    Tbk_Items_Cond Defaults() const {
+        return StartUpConditions(FServer.BaseUrl(), "mm_27418305_0_0");
+    }
     bool Search(const Tbk_Items_Cond& cond) {
         ATbk_Items_Info* items = nullptr;
         bool ok = FClient.GetItems(cond, Tbk_Items_Info{}, items);
@@ -45,12 +46,13 @@ protected:
 TEST_F(Items, DefaultSearchUrlMatchesTheKnownAnswer) {
     FServer.SetBody(ItemsReply(0, "0"));
     ASSERT_TRUE(Search(Defaults()));
-    EXPECT_EQ(Query(), std::string(kFields) +
-                           "&cid=0&sort=commissionVolume_desc&keyword=&start_price=0&end_price=999999999"
-                           "&page_no=1&start_credit=5heart&end_credit=5goldencrown&stamp=1700000000"
-                           "&pid=mm_27418305_0_0&sign=80a832daf2ab2aa49bf6e4115540bf3a");
-    EXPECT_EQ(FClient.LastUrl(), FServer.BaseUrl().substr(0, FServer.BaseUrl().size() - 1) +
-                                     FServer.LastTarget());
+    EXPECT_EQ(Query(),
+              std::string(kFields) +
+                  "&cid=0&sort=commissionVolume_desc&keyword=&start_price=0&end_price=999999999"
+                  "&page_no=1&start_credit=5heart&end_credit=5goldencrown&stamp=1700000000"
+                  "&pid=mm_27418305_0_0&sign=80a832daf2ab2aa49bf6e4115540bf3a");
+    EXPECT_EQ(FClient.LastUrl(),
+              FServer.BaseUrl().substr(0, FServer.BaseUrl().size() - 1) + FServer.LastTarget());
 }
 
 TEST_F(Items, FilteredSearchUrlMatchesTheKnownAnswer) {
@@ -68,11 +70,12 @@ TEST_F(Items, FilteredSearchUrlMatchesTheKnownAnswer) {
     c.end_credit = "5crown";
     c.guarantee = "true";
     ASSERT_TRUE(Search(c));
-    EXPECT_EQ(Query(), std::string(kFields) +
-                           "&cid=16&area=%E6%B1%9F%E8%8B%8F%2C%E6%B5%99%E6%B1%9F%2C%E4%B8%8A%E6%B5%B7"
-                           "&sort=price_asc&keyword=%E6%89%8B%E6%9C%BA&start_price=100&end_price=500"
-                           "&page_no=3&start_credit=1heart&end_credit=5crown&guarantee=true"
-                           "&stamp=1234567890&pid=mm_27418305_0_0&sign=2a28d72a77ebbb755d3ffa6623beaa11");
+    EXPECT_EQ(Query(),
+              std::string(kFields) +
+                  "&cid=16&area=%E6%B1%9F%E8%8B%8F%2C%E6%B5%99%E6%B1%9F%2C%E4%B8%8A%E6%B5%B7"
+                  "&sort=price_asc&keyword=%E6%89%8B%E6%9C%BA&start_price=100&end_price=500"
+                  "&page_no=3&start_credit=1heart&end_credit=5crown&guarantee=true"
+                  "&stamp=1234567890&pid=mm_27418305_0_0&sign=2a28d72a77ebbb755d3ffa6623beaa11");
 }
 
 TEST_F(Items, KeywordParameterRules) {
@@ -81,7 +84,9 @@ TEST_F(Items, KeywordParameterRules) {
         const char* keyword;
         const char* sent;  // nullptr: no keyword parameter at all
     };
-    const Case cases[] = {{"", "&keyword=&"}, {"keyword", nullptr}, {"Keyword", "&keyword=%4B%65"},
+    const Case cases[] = {{"", "&keyword=&"},
+                          {"keyword", nullptr},
+                          {"Keyword", "&keyword=%4B%65"},
                           {"\xD6\xD0", "&keyword=%E4%B8%AD&"}};
     for (const Case& c : cases) {
         Tbk_Items_Cond cond = Defaults();
@@ -93,8 +98,15 @@ TEST_F(Items, KeywordParameterRules) {
         else
             EXPECT_EQ(q.find("keyword="), std::string::npos) << q;
         // The keyword is signed in its raw form even when it is not sent.
-        Text values = "0" "commissionVolume_desc" + GbkToUtf8(c.keyword) +
-                      "1" "999999999" "5goldencrown" "0" "5heart";
+        Text values =
+            "0"
+            "commissionVolume_desc" +
+            GbkToUtf8(c.keyword) +
+            "1"
+            "999999999"
+            "5goldencrown"
+            "0"
+            "5heart";
         EXPECT_NE(q.find("&sign=" + SignatureOf("mm_27418305_0_0", "1700000000", values)),
                   std::string::npos)
             << c.keyword;
@@ -147,7 +159,8 @@ TEST_F(Items, RepliesThatStillSucceed) {
 
     // CDATA, a missing property, markup in a title, a character with no GBK form, GBK declared.
     FServer.SetBody(
-        "<?xml version=\"1.0\" encoding=\"GBK\"?><r><total_results>2</total_results><taobaoke_items>"
+        "<?xml version=\"1.0\" "
+        "encoding=\"GBK\"?><r><total_results>2</total_results><taobaoke_items>"
         "<a><title><![CDATA[<span class=h>\xCA\xD6\xBB\xFA</span>]]></title></a>"
         "<b><title>x&#x1F600;y</title><nick>n</nick></b></taobaoke_items></r>");
     ASSERT_TRUE(Search(Defaults()));

@@ -42,8 +42,7 @@ TEST(SoftInfo, LineParser) {
         {"h\nno equals\nb=\nc=pkg\nver= v2.1", {"no equals", "", "pkg", " v2.1", "", ""}},
         {"h\n\ta=1 \nb=2", {"1 ", "2", "", "", "", ""}},
         // A quote holds the line ends up to the next quote, shifting what follows.
-        {"h\na=it's\nb=2\nc='x\nd=4\ne=5\nf=6",
-         {"it's\nb=2\nc='x", "4", "5", "6", "", ""}},
+        {"h\na=it's\nb=2\nc='x\nd=4\ne=5\nf=6", {"it's\nb=2\nc='x", "4", "5", "6", "", ""}},
         {"h\na=\"q\nq\"\nb=2", {"\"q\nq\"", "2", "", "", "", ""}},
         {"h\na='unclosed\nb=2\nc=3", {"'unclosed\nb=2\nc=3", "", "", "", "", ""}},
     };

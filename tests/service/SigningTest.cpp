@@ -42,9 +42,9 @@ TEST(Signing, StampIsLocalWallClockLessEightHoursTruncated) {
     const int64_t noon = int64_t{1700000000} * 1000;  // any wall-clock reading, in ms
     const std::pair<int64_t, int32_t> cases[] = {
         {noon, 1700000000 - 28800},
-        {noon + 999, 1700000000 - 28800},          // the fraction of the second is cut off
-        {int64_t{28800} * 1000, 0},                // 08:00 local on 1970-01-01
-        {int64_t{28800} * 1000 - 1500, -1},        // toward zero, not down
+        {noon + 999, 1700000000 - 28800},    // the fraction of the second is cut off
+        {int64_t{28800} * 1000, 0},          // 08:00 local on 1970-01-01
+        {int64_t{28800} * 1000 - 1500, -1},  // toward zero, not down
         {int64_t{28800} * 1000 - 500, 0},
         {(int64_t{1} << 32) * 1000 + int64_t{28800} * 1000 + 5000, 5},  // low 32 bits only
         {(int64_t{1} << 31) * 1000 + int64_t{28800} * 1000, INT32_MIN},
@@ -71,6 +71,11 @@ TEST(Signing, SignQueryAppendsStampPidAndSignature) {
               "http://h/x.php?fields=a&parent_cid=0&stamp=1700000000&pid=mm_27418305_0_0"
               "&sign=0c45f6f2d043ec3921b5c5ed936c1bc5");
     // No separator stands between the signed values.
-    EXPECT_EQ(SignatureOf("p", "1", "1" "23"), SignatureOf("p", "1", "12" "3"));
+    EXPECT_EQ(SignatureOf("p", "1",
+                          "1"
+                          "23"),
+              SignatureOf("p", "1",
+                          "12"
+                          "3"));
     EXPECT_NE(SignatureOf("p", "1", "123"), SignatureOf("p", "2", "123"));
 }

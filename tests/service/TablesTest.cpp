@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "Decimal.h"
 #include "CategoryNames.h"
+#include "Decimal.h"
 #include "Taobaoke_Items.h"
 
 TEST(Tables, FilterValuesByPosition) {
@@ -23,8 +23,15 @@ TEST(Tables, FilterValuesByPosition) {
 
 TEST(Tables, CreditIconByScore) {
     const std::pair<const char*, const char*> cases[] = {
-        {"1", "b_red_1.gif"}, {"6", "s_blue_1.gif"}, {"11", "s_cap_1.gif"},
-        {"20", "s_crown_5.gif"}, {"0", ""}, {"21", ""}, {"", ""}, {"x", ""}, {"-1", ""},
+        {"1", "b_red_1.gif"},
+        {"6", "s_blue_1.gif"},
+        {"11", "s_cap_1.gif"},
+        {"20", "s_crown_5.gif"},
+        {"0", ""},
+        {"21", ""},
+        {"", ""},
+        {"x", ""},
+        {"-1", ""},
         {"99999999999999999999", ""},
     };
     for (auto [score, file] : cases) EXPECT_EQ(CreditIconFor(score), file) << score;

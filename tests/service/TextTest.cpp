@@ -11,14 +11,18 @@ TEST(Text, ConvertsBetweenUtf8AndGbk) {
 
 TEST(Text, UnrepresentableAndMalformedInputBecomesQuestionMarks) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a\xF0\x9F\x98\x80" "b", "a?b"},        // an emoji has no GBK form
-        {"x\xC3(", "x?("},                       // malformed UTF-8
-        {"\xE6\x89", "?"},                       // truncated at the end
+        {"a\xF0\x9F\x98\x80"
+         "b",
+         "a?b"},            // an emoji has no GBK form
+        {"x\xC3(", "x?("},  // malformed UTF-8
+        {"\xE6\x89", "?"},  // truncated at the end
         {"\xFF\xFE", "??"},
         {"手\xF0\x9F\x98\x80机", "\xCA\xD6?\xBB\xFA"},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(Utf8ToGbk(in), out);
-    EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b");
+    EXPECT_EQ(GbkToUtf8("a\xFF"
+                        "b"),
+              "a?b");
 }
 
 TEST(Text, Utf8Validation) {

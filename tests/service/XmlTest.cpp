@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include <fstream>
+#include <vector>
 
 #include "Text.h"
 #include "Xml.h"
@@ -67,7 +66,8 @@ TEST(Xml, DocumentsWithADtdAreRefusedAndNothingIsLoaded) {
 
 TEST(Xml, ChildrenByNameAndPosition) {
     XmlDocument doc;
-    ASSERT_TRUE(doc.Parse("<r xmlns:p=\"urn:p\">\n  <p:a>1</p:a>\n  <b>2</b>\n  <B>3</B>\n  <b>4</b>\n</r>"));
+    ASSERT_TRUE(doc.Parse(
+        "<r xmlns:p=\"urn:p\">\n  <p:a>1</p:a>\n  <b>2</b>\n  <B>3</B>\n  <b>4</b>\n</r>"));
     xmlNode* root = doc.Root();
     std::vector<xmlNode*> children;
     for (xmlNode* n = root->children; n; n = n->next) children.push_back(n);

@@ -34,9 +34,10 @@ Text ExpectedList(const TAB& t, int count) {
     Text page = ListHead();
     for (int i = 0; i < count; ++i) {
         const auto& it = t.Items[i];
-        page += ListItemOpen() + ListPicture(std::to_string(i), it.pic_url) + ListTitle(it.click_url, it.title) +
-                ListNick(it.shop_click_url, it.nick) + ListPrice(it.price) + ListLocation(it.item_location) +
-                ListSold(it.volume) + ListCredit(kIcons[i % 20]) + ListItemClose();
+        page += ListItemOpen() + ListPicture(std::to_string(i), it.pic_url) +
+                ListTitle(it.click_url, it.title) + ListNick(it.shop_click_url, it.nick) +
+                ListPrice(it.price) + ListLocation(it.item_location) + ListSold(it.volume) +
+                ListCredit(kIcons[i % 20]) + ListItemClose();
     }
     return page + PageEnd();
 }
@@ -46,8 +47,9 @@ Text ExpectedGrid(const TAB& t, int count) {
     Text page = GridHead();
     for (int i = 0; i < count; ++i) {
         const auto& it = t.Items[i];
-        page += GridItemOpen() + GridPicture(std::to_string(i), it.pic_url) + GridTitle(it.click_url, it.title) +
-                GridPrice(it.price) + GridSold(it.volume) + GridNick(it.shop_click_url, it.nick, kIcons[i % 20]) +
+        page += GridItemOpen() + GridPicture(std::to_string(i), it.pic_url) +
+                GridTitle(it.click_url, it.title) + GridPrice(it.price) + GridSold(it.volume) +
+                GridNick(it.shop_click_url, it.nick, kIcons[i % 20]) +
                 GridLocation(it.item_location) + GridItemClose();
     }
     return page + PageEnd();
@@ -80,14 +82,19 @@ TEST(ResultPage, EndsAtTheFirstEmptyTitle) {
 }
 
 TEST(ResultPage, CreditPictureAndUnescapedValues) {
-    const std::pair<const char*, const char*> scores[] = {
-        {"1", "b_red_1.gif"}, {"6", "s_blue_1.gif"}, {"20", "s_crown_5.gif"},
-        {"0", ""}, {"21", ""}, {"", ""}, {"x", ""}};
+    const std::pair<const char*, const char*> scores[] = {{"1", "b_red_1.gif"},
+                                                          {"6", "s_blue_1.gif"},
+                                                          {"20", "s_crown_5.gif"},
+                                                          {"0", ""},
+                                                          {"21", ""},
+                                                          {"", ""},
+                                                          {"x", ""}};
     for (auto [score, icon] : scores) {
         TAB t = TabWith(1);
         t.Items[0].seller_credit_score = score;
         EXPECT_NE(BuildListPage(t).find(expected::ListCredit(icon)), Text::npos) << score;
-        EXPECT_NE(BuildGridPage(t).find(RankIconBaseUrl + "/newrank/" + icon + "\" />"), Text::npos) << score;
+        EXPECT_NE(BuildGridPage(t).find(RankIconBaseUrl + "/newrank/" + icon + "\" />"), Text::npos)
+            << score;
     }
     TAB t = TabWith(1);
     t.Items[0].title = "<span class=h>\xCA\xD6\xBB\xFA</span> 100% %s %d";

@@ -8,7 +8,7 @@
 
 namespace {
 
-const Text kPhone = "\xCA\xD6\xBB\xFA";              // 手机
+const Text kPhone = "\xCA\xD6\xBB\xFA";                          // 手机
 const Text kAllCategories = "\xCB\xF9\xD3\xD0\xC0\xE0\xC4\xBF";  // 所有类目
 
 Criteria StartUp() {
@@ -86,7 +86,9 @@ TEST(Criteria, Normalisation) {
     };
     const Case cases[] = {
         {"  abc \t", 0, 10, 4, 19, "abc", 0, 10, 4, 19, true, false, false},
-        {"\x01" "a b\x20", 5, 5, 3, 3, "a b", 5, 5, 3, 3, true, false, false},
+        {"\x01"
+         "a b\x20",
+         5, 5, 3, 3, "a b", 5, 5, 3, 3, true, false, false},
         {"   ", 0, 1, 0, 0, "", 0, 1, 0, 0, true, false, false},
         {"x", 500, 100, 4, 19, "x", 100, 500, 4, 19, false, true, false},
         {"x", 0, 1, 10, 3, "x", 0, 1, 3, 10, false, false, true},
@@ -115,8 +117,10 @@ TEST(Criteria, Normalisation) {
     }
     // The key of 500..100 after normalisation is the key of 100..500.
     Criteria swapped = StartUp(), straight = StartUp();
-    swapped.StartPrice = "500", swapped.StartPriceValue = 500, swapped.EndPrice = "100", swapped.EndPriceValue = 100;
-    straight.StartPrice = "100", straight.StartPriceValue = 100, straight.EndPrice = "500", straight.EndPriceValue = 500;
+    swapped.StartPrice = "500", swapped.StartPriceValue = 500, swapped.EndPrice = "100",
+    swapped.EndPriceValue = 100;
+    straight.StartPrice = "100", straight.StartPriceValue = 100, straight.EndPrice = "500",
+    straight.EndPriceValue = 500;
     NormalizeCriteria(swapped);
     EXPECT_EQ(SearchKey(swapped), SearchKey(straight));
 }
@@ -135,7 +139,8 @@ TEST(Criteria, ConditionsFromTheFilterTables) {
     EXPECT_EQ(d.guarantee, "");
     EXPECT_EQ(d.start_price, "0");
     EXPECT_EQ(d.end_price, "999999999");
-    EXPECT_TRUE(d.auto_send.empty() && d.start_commissionNum.empty() && d.end_commissionRate.empty());
+    EXPECT_TRUE(d.auto_send.empty() && d.start_commissionNum.empty() &&
+                d.end_commissionRate.empty());
 
     c.CategoryId = 16;
     c.AreaIndex = 1;
@@ -159,9 +164,18 @@ TEST(Criteria, ConditionsFromTheFilterTables) {
 }
 
 TEST(Tabs, PageCountFromTheTotal) {
-    const std::pair<Text, int> cases[] = {{"0", 0},      {"39", 0},   {"40", 1},     {"45", 1},
-                                          {"79", 1},     {"80", 2},   {"3960", 99},  {"100000", 99},
-                                          {"", 0},       {"abc", 0},  {"12x", 0},    {"-80", 0},
+    const std::pair<Text, int> cases[] = {{"0", 0},
+                                          {"39", 0},
+                                          {"40", 1},
+                                          {"45", 1},
+                                          {"79", 1},
+                                          {"80", 2},
+                                          {"3960", 99},
+                                          {"100000", 99},
+                                          {"", 0},
+                                          {"abc", 0},
+                                          {"12x", 0},
+                                          {"-80", 0},
                                           {"99999999999999999999999", 99}};
     for (const auto& [total, pages] : cases) EXPECT_EQ(PageCountOf(total), pages) << total;
 }
@@ -250,17 +264,14 @@ TEST(Tabs, ClosingRules) {
     struct Case {
         int tabs, close;
         bool closes;
-        int neighbour;       // the tab activated before the removal
-        int activeAfter;     // its index once the tab is gone
+        int neighbour;               // the tab activated before the removal
+        int activeAfter;             // its index once the tab is gone
         std::vector<int> remaining;  // tabs by their original positions
     };
     const Case cases[] = {
-        {3, 0, true, 1, 0, {1, 2}},
-        {3, 1, true, 0, 0, {0, 2}},
-        {3, 2, true, 1, 1, {0, 1}},
-        {1, 0, false, -1, 0, {0}},
-        {3, -1, false, -1, 2, {0, 1, 2}},
-        {3, 3, false, -1, 2, {0, 1, 2}},
+        {3, 0, true, 1, 0, {1, 2}},       {3, 1, true, 0, 0, {0, 2}},
+        {3, 2, true, 1, 1, {0, 1}},       {1, 0, false, -1, 0, {0}},
+        {3, -1, false, -1, 2, {0, 1, 2}}, {3, 3, false, -1, 2, {0, 1, 2}},
     };
     for (const Case& c : cases) {
         TabList tabs;
@@ -325,9 +336,9 @@ TEST(Pager, KeywordHistoryAndSearchGate) {
 }
 
 TEST(Criteria, CategoryIds) {
-    const std::pair<Text, bool> cases[] = {{"0", true},   {"16", true},  {"2147483647", true}, {"-5", true},
-                                           {"2147483648", false}, {"", false}, {"-", false}, {"12a", false},
-                                           {" 1", false}, {"99999999999", false}};
+    const std::pair<Text, bool> cases[] = {
+        {"0", true}, {"16", true}, {"2147483647", true}, {"-5", true},  {"2147483648", false},
+        {"", false}, {"-", false}, {"12a", false},       {" 1", false}, {"99999999999", false}};
     for (const auto& [text, ok] : cases) {
         int32_t id = -1;
         EXPECT_EQ(ParseCategoryId(text, id), ok) << text;

@@ -24,15 +24,16 @@ LoopbackServer::LoopbackServer() {
         res.status = reply.status;
         if (reply.trickleMs > 0) {
             auto body = std::make_shared<std::string>(std::move(reply.body));
-            res.set_content_provider(
-                body->size(), reply.contentType,
-                [this, body, pause = reply.trickleMs](size_t offset, size_t, httplib::DataSink& sink) {
-                    std::unique_lock lock(FMutex);
-                    if (FWake.wait_for(lock, std::chrono::milliseconds(pause), [this] { return FStopping; }))
-                        return false;
-                    lock.unlock();
-                    return sink.write(body->data() + offset, 1);
-                });
+            res.set_content_provider(body->size(), reply.contentType,
+                                     [this, body, pause = reply.trickleMs](
+                                         size_t offset, size_t, httplib::DataSink& sink) {
+                                         std::unique_lock lock(FMutex);
+                                         if (FWake.wait_for(lock, std::chrono::milliseconds(pause),
+                                                            [this] { return FStopping; }))
+                                             return false;
+                                         lock.unlock();
+                                         return sink.write(body->data() + offset, 1);
+                                     });
             return;
         }
         if (!reply.chunked) {

@@ -26,10 +26,11 @@ inline std::string ItemXml(int i, const std::string& title) {
     std::string n = std::to_string(i);
     return "<taobaoke_item><nick>seller" + n + "</nick><title>" + title + "</title><price>" + n +
            ".50</price><pic_url>http://p/" + n + ".jpg</pic_url><num_iid>" + n +
-           "</num_iid><click_url>http://c/" + n + "</click_url><commission>1</commission>"
+           "</num_iid><click_url>http://c/" + n +
+           "</click_url><commission>1</commission>"
            "<commission_num>2</commission_num><commission_rate>3</commission_rate>"
-           "<commission_volume>4</commission_volume><shop_click_url>http://s/" + n +
-           "</shop_click_url><seller_credit_score>" + std::to_string(i % 20 + 1) +
+           "<commission_volume>4</commission_volume><shop_click_url>http://s/" +
+           n + "</shop_click_url><seller_credit_score>" + std::to_string(i % 20 + 1) +
            "</seller_credit_score><item_location>浙江 杭州</item_location><volume>" + n +
            "</volume></taobaoke_item>";
 }
@@ -44,11 +45,14 @@ inline std::string ItemsReply(int count, const std::string& total, int firstInde
 }
 
 inline std::string ItemcatsReply(int count, int firstCid = 1) {
-    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<itemcats_get_response><item_cats>";
+    std::string xml =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<itemcats_get_response><item_cats>";
     for (int c = firstCid; c < firstCid + count; ++c) {
         std::string n = std::to_string(c);
-        xml += "<item_cat><cid>" + n + "</cid><name>类目" + n + "</name><status>normal</status>"
-               "<is_parent>" + (c % 2 ? "true" : "false") + "</is_parent><sort_order>" + n +
+        xml += "<item_cat><cid>" + n + "</cid><name>类目" + n +
+               "</name><status>normal</status>"
+               "<is_parent>" +
+               (c % 2 ? "true" : "false") + "</is_parent><sort_order>" + n +
                "</sort_order><parent_cid>0</parent_cid></item_cat>";
     }
     return xml + "</item_cats></itemcats_get_response>";

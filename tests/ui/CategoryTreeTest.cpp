@@ -5,9 +5,9 @@
 #include "CategoryNames.h"
 #include "LoopbackServer.h"
 #include "ProxyServer.h"
-#include "TestProxy.h"
 #include "Service.h"
 #include "ServiceReplies.h"
+#include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
 
@@ -16,7 +16,9 @@ namespace {
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 int PictureOf(QTreeWidgetItem* item) { return item->data(0, Qt::UserRole + 2).toInt(); }
 int IdOf(QTreeWidgetItem* item) { return item->data(0, Qt::UserRole).toInt(); }
-bool HasPlaceholder(QTreeWidgetItem* item) { return item->childCount() == 1 && IsPlaceholder(item->child(0)); }
+bool HasPlaceholder(QTreeWidgetItem* item) {
+    return item->childCount() == 1 && IsPlaceholder(item->child(0));
+}
 
 struct Window {
     std::unique_ptr<TForm1> form = std::make_unique<TForm1>();
@@ -26,7 +28,9 @@ struct Window {
         form->FormCreate();
         form->show();
     }
-    bool Idle() { return WaitFor([&] { return form->SearchIdle() && form->bsSkinComboBox1->isEnabled(); }); }
+    bool Idle() {
+        return WaitFor([&] { return form->SearchIdle() && form->bsSkinComboBox1->isEnabled(); });
+    }
     QTreeWidgetItem* Top(int i) { return form->bsSkinTreeView1->topLevelItem(i); }
 };
 
@@ -37,10 +41,12 @@ LoopbackServer::Reply Body(const std::string& body) {
 }
 
 std::string Cat(const std::string& cid, const std::string& name, bool parent) {
-    return "<item_cat><cid>" + cid + "</cid><name>" + name + "</name><is_parent>" + (parent ? "true" : "false") +
-           "</is_parent></item_cat>";
+    return "<item_cat><cid>" + cid + "</cid><name>" + name + "</name><is_parent>" +
+           (parent ? "true" : "false") + "</is_parent></item_cat>";
 }
-std::string Cats(const std::string& entries) { return "<r><item_cats>" + entries + "</item_cats></r>"; }
+std::string Cats(const std::string& entries) {
+    return "<r><item_cats>" + entries + "</item_cats></r>";
+}
 
 }  // namespace
 
@@ -82,8 +88,9 @@ TEST(CategoryTree, FromTheProxy) {
     // Selecting a category searches with its id and opens a tab with its name.
     tree->setCurrentItem(withChildren);
     ASSERT_TRUE(w.Idle());
-    EXPECT_NE(w.form->Taobaoke_Items1.LastUrl().find("&cid=" + std::to_string(IdOf(withChildren)) + "&"),
-              std::string::npos);
+    EXPECT_NE(
+        w.form->Taobaoke_Items1.LastUrl().find("&cid=" + std::to_string(IdOf(withChildren)) + "&"),
+        std::string::npos);
     ASSERT_EQ(w.form->Tabs().Count(), 2);
     EXPECT_EQ(w.form->bsSkinTabControl1->tabText(1), withChildren->text(0));
     // Restoring the first tab selects its node without a search.
@@ -101,10 +108,12 @@ TEST(CategoryTree, FromTheProxy) {
 TEST(CategoryTree, EdgeCasesOfTheReplies) {
     LoopbackServer server;
     server.SetReplyFor("/taobao/tbk_items.php", Body(ItemsReply(5, "5")));
-    server.SetReplyFor("/taobao/tb_itemcats.php",
-                       Body(Cats(Cat("10", "女装/女士精品", true) + Cat("", "no id", false) + Cat("11", "error", false) +
-                                 Cat("abc", "bad id", false) + Cat("99999999999", "too big", false) +
-                                 Cat("12", "乐器/吉他/钢琴/配件", false) + Cat("13", "不在表中", true))));
+    server.SetReplyFor(
+        "/taobao/tb_itemcats.php",
+        Body(Cats(Cat("10", "女装/女士精品", true) + Cat("", "no id", false) +
+                  Cat("11", "error", false) + Cat("abc", "bad id", false) +
+                  Cat("99999999999", "too big", false) + Cat("12", "乐器/吉他/钢琴/配件", false) +
+                  Cat("13", "不在表中", true))));
     ServiceBaseUrl = server.BaseUrl();
     Window w;
     ASSERT_TRUE(w.Idle());
@@ -142,7 +151,8 @@ TEST(CategoryTree, EdgeCasesOfTheReplies) {
 
     // A third entry without an id ends the list.
     server.SetReplyFor("/taobao/tb_itemcats.php",
-                       Body(Cats(Cat("20", "a", false) + Cat("21", "b", false) + Cat("", "c", false) + Cat("23", "d", false))));
+                       Body(Cats(Cat("20", "a", false) + Cat("21", "b", false) +
+                                 Cat("", "c", false) + Cat("23", "d", false))));
     w.Top(3)->setExpanded(true);
     ASSERT_EQ(w.Top(3)->childCount(), 2);
     EXPECT_EQ(w.Top(3)->child(1)->text(0), "b");

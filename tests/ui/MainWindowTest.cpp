@@ -10,8 +10,8 @@
 #include "LoopbackServer.h"
 #include "Platform.h"
 #include "ProxyServer.h"
-#include "TestProxy.h"
 #include "Service.h"
+#include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
 
@@ -54,8 +54,12 @@ protected:
         Form().StartSearch();
         ASSERT_TRUE(Finished());
     }
-    QString PageText() { return Evaluate(Form().web, "document.body ? document.body.innerText : ''").toString(); }
-    int ItemsShown() { return Evaluate(Form().web, "document.querySelectorAll('[id=click_url]').length").toInt(); }
+    QString PageText() {
+        return Evaluate(Form().web, "document.body ? document.body.innerText : ''").toString();
+    }
+    int ItemsShown() {
+        return Evaluate(Form().web, "document.querySelectorAll('[id=click_url]').length").toInt();
+    }
 
     static ProxyServer* gProxy;
     std::unique_ptr<TForm1> FForm;
@@ -192,7 +196,8 @@ TEST_F(MainWindow, ClosingRulesAndTheStripStayInStep) {
     ASSERT_EQ(Form().Tabs().Count(), 3);
     auto captions = [&] {
         QStringList c;
-        for (int i = 0; i < Form().bsSkinTabControl1->count(); ++i) c << Form().bsSkinTabControl1->tabText(i);
+        for (int i = 0; i < Form().bsSkinTabControl1->count(); ++i)
+            c << Form().bsSkinTabControl1->tabText(i);
         return c;
     };
     Form().bsSkinTabControl1->tabCloseRequested(0);  // the first of three: the second comes forward
@@ -237,9 +242,10 @@ TEST_F(MainWindow, SortOrderChangeSearchesAndRestoringDoesNot) {
 TEST_F(MainWindow, KeysAndRightClicksNeverReachThePageWhileTheWheelScrolls) {
     QWidget* surface = Form().web->focusProxy();
     ASSERT_NE(surface, nullptr);
-    Evaluate(Form().web, "window.hits=0;document.addEventListener('keydown',function(){hits++});"
-                         "document.addEventListener('contextmenu',function(){hits++});"
-                         "document.addEventListener('mousedown',function(e){if(e.button==2)hits++});1");
+    Evaluate(Form().web,
+             "window.hits=0;document.addEventListener('keydown',function(){hits++});"
+             "document.addEventListener('contextmenu',function(){hits++});"
+             "document.addEventListener('mousedown',function(e){if(e.button==2)hits++});1");
     Form().web->setFocus();
     QTest::keyClick(surface, Qt::Key_A);
     QTest::keyClick(surface, Qt::Key_Return);
@@ -252,8 +258,8 @@ TEST_F(MainWindow, KeysAndRightClicksNeverReachThePageWhileTheWheelScrolls) {
 
     ASSERT_TRUE(WaitFor([&] { return Form().ScrollBar->isEnabled(); }));
     for (int notch : {-120, -120, 120, -120}) {
-        QWheelEvent wheel(QPointF(100, 100), surface->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, notch),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(100, 100), surface->mapToGlobal(QPointF(100, 100)), QPoint(),
+                          QPoint(0, notch), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(surface, &wheel);
     }
     EXPECT_EQ(Form().ScrollBar->Model().Position(), 160);

@@ -1,17 +1,16 @@
 #include <gtest/gtest.h>
-
 #include <zip.h>
 
 #include <QGuiApplication>
+#include <QScreen>
 #include <filesystem>
 #include <fstream>
-#include <QScreen>
 #include <memory>
 
 #include "LoopbackServer.h"
 #include "ProxyServer.h"
-#include "TestProxy.h"
 #include "Service.h"
+#include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
 
@@ -48,7 +47,10 @@ protected:
         FForm->show();
     }
     bool FirstTab() {
-        return WaitFor([&] { return FForm->Tabs().Count() == 1 && FForm->SearchIdle() && FForm->bsSkinComboBox1->isEnabled(); });
+        return WaitFor([&] {
+            return FForm->Tabs().Count() == 1 && FForm->SearchIdle() &&
+                   FForm->bsSkinComboBox1->isEnabled();
+        });
     }
     std::unique_ptr<TForm1> FForm;
     QString FCaptionAfterCreate;
@@ -72,7 +74,8 @@ TEST_F(Startup, PrimaryServerAnswersOnce) {
     EXPECT_EQ(FForm->bsSkinComboBoxEx3->currentIndex(), 0);
     EXPECT_TRUE(WaitFor([&] { return proxy->Count("count") == 1; }));  // the hidden counter page
     // The frame the platform adds once the window shows may shift it by its border width.
-    QPoint expected = CenteredPosition(QGuiApplication::primaryScreen()->geometry().size(), QSize(944, 673));
+    QPoint expected =
+        CenteredPosition(QGuiApplication::primaryScreen()->geometry().size(), QSize(944, 673));
     EXPECT_LE((FForm->pos() - expected).manhattanLength(), 8);
 }
 
@@ -149,7 +152,8 @@ TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
         ASSERT_NE(z, nullptr);
         static std::string exe, text = "new settings";
         exe = "#!/bin/sh\necho started > '" + marker + "'\n";
-        zip_int64_t i = zip_file_add(z, "Next.exe", zip_source_buffer(z, exe.data(), exe.size(), 0), 0);
+        zip_int64_t i =
+            zip_file_add(z, "Next.exe", zip_source_buffer(z, exe.data(), exe.size(), 0), 0);
         zip_file_set_external_attributes(z, i, 0, ZIP_OPSYS_UNIX, 0100755u << 16);
         zip_file_add(z, "settings.ini", zip_source_buffer(z, text.data(), text.size(), 0), 0);
         ASSERT_EQ(zip_close(z), 0);
@@ -157,7 +161,8 @@ TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
     std::ofstream(root / "program" / "settings.ini") << "mine";
     std::ofstream(root / "program" / "quellot") << "old";
 
-    auto proxy = StartTestProxy({.items = 500, .offerVersion = "v2.1", .updatePackage = package, .updateName = "Next"});
+    auto proxy = StartTestProxy(
+        {.items = 500, .offerVersion = "v2.1", .updatePackage = package, .updateName = "Next"});
     ServiceBaseUrl = proxy->BaseUrl();
 
     FForm = std::make_unique<TForm1>();
