@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(kWindowCaption);
     ApplySkin(app);
+    InstallChineseTranslations(app);
     TForm1 form;
     form.FormCreate();
     form.show();

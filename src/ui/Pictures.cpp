@@ -209,4 +209,53 @@ QPixmap WebBrowser() {
     return p;
 }
 
+QPixmap AppIcon(int size) {
+    QPixmap p = Blank(size, size);
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    g.scale(size / 32.0, size / 32.0);
+    // An orange tag, as the search button, with a blue magnifier over it.
+    QPainterPath tag;
+    tag.moveTo(3, 9);
+    tag.lineTo(9, 3);
+    tag.lineTo(23, 3);
+    tag.lineTo(23, 17);
+    tag.lineTo(9, 17);
+    tag.closeSubpath();
+    QLinearGradient orange(0, 3, 0, 17);
+    orange.setColorAt(0, QColor(0xFF, 0xB3, 0x47));
+    orange.setColorAt(1, QColor(0xF0, 0x6A, 0x0F));
+    g.setPen(QPen(QColor(0xC4, 0x4F, 0x00), 1));
+    g.setBrush(orange);
+    g.drawPath(tag);
+    g.setBrush(Qt::white);
+    g.drawEllipse(QPointF(8, 10), 1.8, 1.8);
+    g.setPen(QPen(QColor(0x15, 0x42, 0x8B), 3.2, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(23, 23), QPointF(29, 29));
+    QRadialGradient glass(QPointF(17, 16), 8);
+    glass.setColorAt(0, QColor(0xE8, 0xF4, 0xFF, 230));
+    glass.setColorAt(1, QColor(0x8C, 0xC4, 0xF5, 230));
+    g.setBrush(glass);
+    g.setPen(QPen(QColor(0x15, 0x42, 0x8B), 2.4));
+    g.drawEllipse(QPointF(18, 18), 7, 7);
+    return p;
+}
+
+QPixmap MinimiseGlyph() {
+    QPixmap p = Blank(10, 10);
+    QPainter g(&p);
+    g.fillRect(QRect(1, 7, 8, 2), Qt::white);
+    return p;
+}
+
+QPixmap CloseGlyph() {
+    QPixmap p = Blank(10, 10);
+    QPainter g(&p);
+    g.setRenderHint(QPainter::Antialiasing);
+    g.setPen(QPen(Qt::white, 1.8, Qt::SolidLine, Qt::RoundCap));
+    g.drawLine(QPointF(1.5, 1.5), QPointF(8.5, 8.5));
+    g.drawLine(QPointF(8.5, 1.5), QPointF(1.5, 8.5));
+    return p;
+}
+
 }  // namespace pictures

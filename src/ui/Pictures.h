@@ -13,5 +13,8 @@ QVector<QPixmap> CategoryPictures();  // ImageList3: 66 of 16 by 16
 QPixmap SearchButton();               // 56 by 30
 QPixmap Calculator();                 // 24 by 24
 QPixmap WebBrowser();                 // 24 by 24
+QPixmap AppIcon(int size);            // the program's icon: a magnifier over a price tag
+QPixmap MinimiseGlyph();              // 10 by 10, white, for the caption bar
+QPixmap CloseGlyph();                 // 10 by 10, white
 
 }  // namespace pictures

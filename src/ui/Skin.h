@@ -4,3 +4,5 @@
 class QApplication;
 
 void ApplySkin(QApplication& app);
+// Loads Qt's own Chinese texts (the system's qt6-translations package); false without them.
+bool InstallChineseTranslations(QApplication& app);

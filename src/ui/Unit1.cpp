@@ -4,6 +4,7 @@
 #include <QCompleter>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
@@ -15,6 +16,7 @@
 #include "GbkText.h"
 #include "Pictures.h"
 #include "Platform.h"
+#include "SkinForm.h"
 #include "Taobaoke_Items.h"
 
 QEvent::Type MessageEvent(int message) { return static_cast<QEvent::Type>(QEvent::User + message); }
@@ -46,12 +48,20 @@ QLabel* PictureButton(QWidget* parent, const QPixmap& picture, QRect at) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName("TForm1");
     setWindowTitle("Form1");
-    // Minimise and close, no maximise; the client area has a fixed size.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::CustomizeWindowHint);
-    setFixedSize(944, 673);
+    // The window draws its own frame (minimise and close, no maximise) around a client area of
+    // a fixed size; the platform's frame would differ from one desktop to the next.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint);
+    setAttribute(Qt::WA_StyledBackground);
+    setWindowIcon(QIcon(pictures::AppIcon(32)));
+    setFixedSize(kClientSize.width() + 2 * SkinForm::kBorder,
+                 kClientSize.height() + SkinForm::kCaptionHeight + SkinForm::kBorder);
     move(277, 41);
+    bsBusinessSkinForm1 = new SkinForm(this);
+    FClient = new QWidget(this);
+    FClient->setObjectName("FormClient");
+    FClient->setAttribute(Qt::WA_StyledBackground);
+    FClient->setGeometry(QRect(QPoint(SkinForm::kBorder, SkinForm::kCaptionHeight), kClientSize));
     BuildControls();
     SetUpTree();
     BindEvents();
@@ -89,6 +99,9 @@ bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
 }
 
 TForm1::~TForm1() {
+    // A page being destroyed answers its pending scripts at once, the scroll bar's height
+    // query among them; by then its view is half gone and must not be touched.
+    ScrollBar->m_web = nullptr;
     // No worker may outlive the window: cancel their transfers, then wait for them to return.
     Taobaoke_Items1.Http().Cancel();
     MyUpdate1.Cancel();
@@ -99,7 +112,7 @@ TForm1::~TForm1() {
 
 void TForm1::BuildControls() {
     // Left column: one notebook page holding the category tree.
-    bsSkinNotebook1 = new QWidget(this);
+    bsSkinNotebook1 = new QWidget(FClient);
     bsSkinNotebook1->setObjectName("bsSkinNotebook1");
     bsSkinNotebook1->setGeometry(3, 3, 263, 667);
     auto* page = new QLabel(Q("商品类目"), bsSkinNotebook1);
@@ -117,7 +130,7 @@ void TForm1::BuildControls() {
     bsSkinTreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     bsSkinTreeView1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    auto* panel1 = new QWidget(this);
+    auto* panel1 = new QWidget(FClient);
     panel1->setGeometry(269, 3, 672, 667);
     bsSkinPanel1 = new QWidget(panel1);
     bsSkinPanel1->setObjectName("bsSkinPanel1");
@@ -130,7 +143,8 @@ void TForm1::BuildControls() {
     bsSkinTabControl1->setTabsClosable(true);
     bsSkinTabControl1->setExpanding(false);
     bsSkinTabControl1->setDrawBase(false);
-    bsSkinTabControl1->setElideMode(Qt::ElideRight);
+    // Captions stay whole; when the tabs overflow the strip scrolls them.
+    bsSkinTabControl1->setElideMode(Qt::ElideNone);
     bsSkinTabControl1->setFocusPolicy(Qt::NoFocus);
     bsSkinTabControl1->setUsesScrollButtons(true);
     web = new QWebEngineView(panel1);
@@ -146,10 +160,10 @@ void TForm1::BuildControls() {
     panel7->setGeometry(0, 646, 672, 21);
     BuildPager(panel7);
 
-    Button1 = new QPushButton("Button1", this);
+    Button1 = new QPushButton("Button1", FClient);
     Button1->setGeometry(8, 60, 0, 0);
     Button1->setFocusPolicy(Qt::NoFocus);
-    webCount = new QWebEngineView(this);
+    webCount = new QWebEngineView(FClient);
     webCount->setGeometry(2, -100, 0, 0);
     webCount->hide();
 
@@ -232,7 +246,13 @@ void TForm1::BuildPager(QWidget* bar) {
     IndexBut = LabelButton(bar, "首页", 32);
     BackBut = LabelButton(bar, "上页", 36);
     ComboBoxPage = new QComboBox(bar);
-    ComboBoxPage->setFixedSize(40, 19);
+    ComboBoxPage->setObjectName("ComboBoxPage");
+    ComboBoxPage->setFixedSize(36, 19);
+    // A short list of small entries under the box, not a menu over the whole screen.
+    auto* pages = new QListView(ComboBoxPage);
+    pages->setUniformItemSizes(true);
+    pages->setMinimumWidth(48);  // room for two digits beside its scroll bar
+    ComboBoxPage->setView(pages);
     ComboBoxPage->setMaxVisibleItems(12);
     ComboBoxPage->setEnabled(false);
     NextBut = LabelButton(bar, "下页", 36);
@@ -266,6 +286,9 @@ void TForm1::BindEvents() {
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
     connect(N4, &QAction::triggered, this, &TForm1::N4Click);
     connect(bsSkinPopupMenu2, &QMenu::aboutToShow, this, &TForm1::UpdateMenuState);
+    connect(bsBusinessSkinForm1, &SkinForm::MenuRequested, this, &TForm1::ShowWindowMenu);
+    connect(bsBusinessSkinForm1, &SkinForm::MinimiseRequested, this, &TForm1::N3Click);
+    connect(bsBusinessSkinForm1, &SkinForm::CloseRequested, this, &TForm1::N4Click);
     // One application-wide filter sees every event first, the way the message filter sees
     // every queued message.
     qApp->installEventFilter(this);
@@ -324,11 +347,13 @@ bool TForm1::WheelFilter(QObject* target, QWheelEvent* e) {
     if (!w || w->window() != this) return false;
     if (InsideBrowser(target) || target == ScrollBar) {
         // Only the vertical wheel scrolls, a step a notch; turns smaller than a notch (fine
-        // wheels, touchpads) add up. The page sees the wheel too; the bar would step again.
+        // wheels, touchpads) add up. Neither the page, which never scrolls by itself, nor the
+        // bar, which would step again, gets the wheel: the engine, handed wheels it leaves
+        // unused, could crash when the window closed right after one.
         FWheelRemainder += e->angleDelta().y();
         for (; FWheelRemainder >= 120; FWheelRemainder -= 120) ScrollBar->WheelUp();
         for (; FWheelRemainder <= -120; FWheelRemainder += 120) ScrollBar->WheelDown();
-        return target == ScrollBar;
+        return true;
     }
     // A list or number box the user has not put the focus in ignores the wheel: scrolling
     // past it must not change a filter, let alone start a search.

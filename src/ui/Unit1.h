@@ -32,6 +32,9 @@
 // The private window messages arrive as posted events of these types.
 QEvent::Type MessageEvent(int message);
 
+// The client area inside the window's own frame.
+inline constexpr QSize kClientSize(944, 673);
+
 // The window's caption whenever no search or update is under way.
 inline constexpr const char* kWindowCaption = "Quellot";
 
@@ -58,6 +61,8 @@ public:
     std::function<void()> Quit;
 
     // Controls, by their form names.
+    class SkinForm* bsBusinessSkinForm1;  // the frame: caption bar and its buttons
+    QWidget* FClient;                     // everything inside the frame
     QWidget* bsSkinPanel1;
     QLabel* bsSkinStdLabel1;
     QComboBox* bsSkinComboBox1;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
 #include <memory>
@@ -11,6 +15,7 @@
 #include "Platform.h"
 #include "ProxyServer.h"
 #include "Service.h"
+#include "SkinForm.h"
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
@@ -313,4 +318,63 @@ TEST_F(MainWindow, WindowMenuStatesAndThePressEffect) {
 
     Form().N4Click();
     EXPECT_FALSE(Form().isVisible());
+}
+
+TEST_F(MainWindow, TheWindowsOwnFrameAndItsGeometry) {
+    TForm1& f = Form();
+    EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(f.FClient->size(), QSize(944, 673));
+    EXPECT_EQ(f.size(), QSize(944 + 2 * 3, 673 + 26 + 3));
+    SkinForm* frame = f.bsBusinessSkinForm1;
+    for (QWidget* b : std::initializer_list<QWidget*>{
+             frame->SystemMenuButton(), frame->MinimiseButton(), frame->CloseButton()})
+        EXPECT_TRUE(b->isVisible()) << b->objectName().toStdString();
+    EXPECT_EQ(frame->findChild<QWidget*>("FrameMaximise"), nullptr);
+    f.setWindowTitle(Q("正在搜索商品，请稍后......"));
+    EXPECT_EQ(frame->Caption()->text(), Q("正在搜索商品，请稍后......"));
+    f.setWindowTitle("Quellot");
+
+    // The system-menu button and a right click on the caption open the window menu (with the
+    // window where the menu fits on the small test screen).
+    f.move(0, 0);
+    QTest::mouseClick(frame->SystemMenuButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return f.bsSkinPopupMenu2->isVisible(); }, 3000));
+    EXPECT_EQ(f.bsSkinPopupMenu2->pos(), frame->SystemMenuButton()->mapToGlobal(
+                                             QPoint(0, frame->SystemMenuButton()->height())));
+    f.bsSkinPopupMenu2->close();
+    QTest::mousePress(frame, Qt::RightButton, {}, QPoint(300, 10));
+    ASSERT_TRUE(WaitFor([&] { return f.bsSkinPopupMenu2->isVisible(); }, 3000));
+    EXPECT_EQ(f.bsSkinPopupMenu2->pos(), frame->mapToGlobal(QPoint(300, 10)));
+    f.bsSkinPopupMenu2->close();
+
+    // The page list: 36 wide, opening as at most 12 entries of 13 pixels.
+    EXPECT_EQ(f.ComboBoxPage->width(), 36);
+    ASSERT_GT(f.ComboBoxPage->count(), 12);
+    f.ComboBoxPage->setEnabled(true);
+    f.ComboBoxPage->showPopup();
+    QAbstractItemView* list = f.ComboBoxPage->view();
+    ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }, 3000));
+    EXPECT_EQ(list->visualRect(list->model()->index(0, 0)).height(), 13);
+    EXPECT_LE(list->window()->height(), 12 * 13 + 6);
+    EXPECT_GE(list->window()->height(), 12 * 13);
+    f.ComboBoxPage->hidePopup();
+
+    // The browser beside its bar, below the strip of tabs.
+    EXPECT_EQ(f.web->width(), 651);
+    EXPECT_EQ(f.ScrollBar->geometry().left(), f.web->geometry().right() + 3);
+
+    QTest::mouseClick(frame->MinimiseButton(), Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return f.isMinimized(); }, 3000));
+    EXPECT_TRUE(f.N2->isEnabled());
+}
+
+TEST(Translations, QtsOwnTextsSpeakChinese) {
+    // The test program loads them as the client does.
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    ASSERT_FALSE(menu->actions().isEmpty());
+    const QString undo = menu->actions().first()->text();
+    EXPECT_TRUE(undo.contains(Q("撤"))) << undo.toStdString();
+    EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(),
+              Q("取消"));
 }

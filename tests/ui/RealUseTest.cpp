@@ -328,6 +328,16 @@ TEST_F(RealUse, AfterAFailedSearchThePageStillScrolls) {
     EXPECT_EQ(Form().Tabs().Count(), 1);
 }
 
+TEST_F(RealUse, ClosingTheWindowWhileThePageIsAskedForItsHeightDoesNotCrash) {
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(WaitFor([&] { return Form().ScrollBar->isEnabled(); }));
+        Wheel(Surface(), QPoint(0, -120));
+        Form().ScrollBar->UpdateRange();  // its answer cannot have come yet
+        FForm.reset();
+        OpenWindow();
+    }
+}
+
 TEST_F(RealUse, TheResultBrowserHasNoHistoryToGoBackTo) {
     // List, then grid, then list again: three documents the engine could go back through.
     QComboBox* view = Form().bsSkinComboBox4;

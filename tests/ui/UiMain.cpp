@@ -17,5 +17,6 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     ApplySkin(app);
+    InstallChineseTranslations(app);
     return RUN_ALL_TESTS();
 }

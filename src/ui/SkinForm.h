@@ -1,0 +1,44 @@
+#pragma once
+// The window's own frame: a caption bar with the system-menu button, the caption, minimise
+// and close buttons (no maximise: the window has a fixed size), and a thin border drawn by the
+// window's background. It works the same with a window manager and without one.
+
+#include <QLabel>
+#include <QToolButton>
+#include <QWidget>
+
+class SkinForm : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kCaptionHeight = 26;
+    static constexpr int kBorder = 3;
+
+    explicit SkinForm(QWidget* window);
+
+    QToolButton* SystemMenuButton() const { return FMenuButton; }
+    QToolButton* MinimiseButton() const { return FMinimise; }
+    QToolButton* CloseButton() const { return FClose; }
+    QLabel* Caption() const { return FCaption; }
+
+signals:
+    // The window menu is wanted at this screen position (system-menu button or right click).
+    void MenuRequested(const QPoint& at);
+    void MinimiseRequested();
+    void CloseRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    QWidget* FWindow;
+    QToolButton* FMenuButton;
+    QLabel* FCaption;
+    QToolButton* FMinimise;
+    QToolButton* FClose;
+    bool FDragging = false;
+    QPoint FDragOffset;
+};
