@@ -11,27 +11,15 @@
 #include "ItemPictures.h"
 #include "MD5.h"
 #include "Query.h"
+#include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
 #include "Text.h"
 
 namespace {
 
-const char* const kItemFieldNames[] = {"nick",
-                                       "title",
-                                       "price",
-                                       "pic_url",
-                                       "num_iid",
-                                       "click_url",
-                                       "commission",
-                                       "commission_num",
-                                       "commission_rate",
-                                       "commission_volume",
-                                       "shop_click_url",
-                                       "seller_credit_score",
-                                       "item_location",
-                                       "volume"};
-const char* const kItemcatFieldNames[] = {"cid",       "name",       "status",
-                                          "is_parent", "sort_order", "parent_cid"};
+// The fields a request may ask for: the reply elements the clients know.
+const auto& kItemFieldNames = kDefaultItemNames;
+const auto& kItemcatFieldNames = kDefaultItemcatNames;
 
 const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 

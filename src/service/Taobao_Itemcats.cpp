@@ -3,14 +3,16 @@
 #include "MD5.h"
 #include "ServiceReply.h"
 
+const char* const kDefaultItemcatNames[kItemcatFieldCount] = {
+    "cid", "name", "status", "is_parent", "sort_order", "parent_cid"};
+
 Text Tb_Itemcats_Info::*const kItemcatProperties[kItemcatFieldCount] = {
     &Tb_Itemcats_Info::cid,       &Tb_Itemcats_Info::name,       &Tb_Itemcats_Info::status,
     &Tb_Itemcats_Info::is_parent, &Tb_Itemcats_Info::sort_order, &Tb_Itemcats_Info::parent_cid,
 };
 
 namespace {
-const char* const kDefaultItemcatNames[kItemcatFieldCount] = {
-    "cid", "name", "status", "is_parent", "sort_order", "parent_cid"};
+
 // A new reply clears the entries the category tree may read.
 constexpr int kClearedEntries = kTopLevelCategoryEntries;
 }  // namespace

@@ -32,6 +32,7 @@ constexpr int kItemcatFieldCount = 6;
 using ATb_Itemcats_Info = std::array<Tb_Itemcats_Info, kItemcatsTableSize>;
 
 extern Text Tb_Itemcats_Info::*const kItemcatProperties[kItemcatFieldCount];
+extern const char* const kDefaultItemcatNames[kItemcatFieldCount];  // their element names
 
 // The steps of a category request without the network, as GetItemcats runs them.
 Tb_Itemcats_Info ItemcatNames(Tb_Itemcats_Info names);

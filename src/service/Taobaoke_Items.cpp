@@ -4,6 +4,23 @@
 #include "MD5.h"
 #include "ServiceReply.h"
 
+const char* const kDefaultItemNames[kItemFieldCount] = {
+    "nick",
+    "title",
+    "price",
+    "pic_url",
+    "num_iid",
+    "click_url",
+    "commission",
+    "commission_num",
+    "commission_rate",
+    "commission_volume",
+    "shop_click_url",
+    "seller_credit_score",
+    "item_location",
+    "volume",
+};
+
 Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount] = {
     &Tbk_Items_Info::nick,
     &Tbk_Items_Info::title,
@@ -22,23 +39,6 @@ Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount] = {
 };
 
 namespace {
-
-const char* const kDefaultItemNames[kItemFieldCount] = {
-    "nick",
-    "title",
-    "price",
-    "pic_url",
-    "num_iid",
-    "click_url",
-    "commission",
-    "commission_num",
-    "commission_rate",
-    "commission_volume",
-    "shop_click_url",
-    "seller_credit_score",
-    "item_location",
-    "volume",
-};
 
 // The entries a new reply clears, and the leading fields it clears in each; the rest are
 // always rewritten before anything reads them.

@@ -52,6 +52,8 @@ using ATbk_Items_Info = std::array<Tbk_Items_Info, kItemsTableSize>;
 
 // The properties requested and read by name, in field order (all but total_results).
 extern Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount];
+// The service's element names of those properties, in the same order.
+extern const char* const kDefaultItemNames[kItemFieldCount];
 
 // The steps of an item search without the network, as GetItems runs them.
 // The element names to ask for: each empty one gets the service's default.
