@@ -5,6 +5,8 @@
 #include "Http.h"
 #include "ServiceReply.h"
 
+TOK::TOK() : FTotalTimeoutMs(kSmallReplyTotalTimeoutMs) {}
+
 Text TOK::FetchSoftInfo(const Text& Url, const Text& Pid) {
     try {
         // A fresh client per query. It gets the same read time-out as the other requests: the
@@ -12,7 +14,7 @@ Text TOK::FetchSoftInfo(const Text& Url, const Text& Pid) {
         // must not keep it hidden for ever.
         HttpClient http;
         http.SetReadTimeout(kServiceReadTimeoutMs);
-        http.SetTotalTimeout(kSmallReplyTotalTimeoutMs);
+        http.SetTotalTimeout(FTotalTimeoutMs);
         std::string body;
         if (!http.Get(Url + "?pid=" + Pid, body)) return "error";
         // Malformed UTF-8 decodes to nothing at all, as a strict decoder would have it.

@@ -14,11 +14,19 @@ struct SOFT_INFO {
 
 class TOK {
 public:
+    TOK();
     // True when a reply other than "error" arrived; Info then holds its values (GBK). False:
     // Info is empty. An empty Pid makes no request.
     bool GetSoftInfo(const Text& Url, const Text& Pid, SOFT_INFO& Info);
     // The reply in GBK, or "error" for any failure.
     Text FetchSoftInfo(const Text& Url, const Text& Pid);
+
+    // The most a query may take in all; it runs before the window appears.
+    int TotalTimeout() const { return FTotalTimeoutMs; }
+    void SetTotalTimeout(int milliseconds) { FTotalTimeoutMs = milliseconds; }
+
+private:
+    int FTotalTimeoutMs;
 };
 
 // The reply's entries: lines (CR, LF or both end one; empty lines yield none), where a quote

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "LoopbackServer.h"
 #include "ok.h"
 
@@ -91,4 +93,20 @@ TEST(SoftInfo, FailuresGiveFalseAndAnEmptyRecord) {
     ExpectInfo(info, kEmpty, "status 500");
 
     EXPECT_EQ(ok.FetchSoftInfo("http://127.0.0.1:1/", "p"), "error");
+}
+
+TEST(SoftInfo, ATricklingServerCannotHoldTheStartUp) {
+    EXPECT_EQ(TOK().TotalTimeout(), 20000);  // at most this long before the window appears
+    LoopbackServer server;
+    LoopbackServer::Reply slow;
+    slow.body = "h\na=1\nb=2\nc=3\nd=v2.1\n" + std::string(2000, ' ');
+    slow.contentType = "text/plain";
+    slow.trickleMs = 5;  // every byte in time, the whole reply in 10 s
+    server.SetReply(slow);
+    TOK ok;
+    ok.SetTotalTimeout(500);
+    SOFT_INFO info;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ok.GetSoftInfo(server.BaseUrl(), "p", info));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
