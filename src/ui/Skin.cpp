@@ -91,6 +91,12 @@ QToolButton.FrameButton:hover { background: rgba(255, 255, 255, 60); border-colo
 QToolButton.FrameButton:pressed { background: rgba(0, 0, 0, 40); }
 QToolButton#FrameClose:hover { background: #d9534f; border-color: #b52b27; }
 QMessageBox { background: #f4f8fd; border: 2px solid #1f5aa6; }
+QDialog#SkinMessage { background: #1f5aa6; }
+QWidget#SkinMessageBody { background: #f4f8fd; }
+QWidget#SkinMessageBody QLabel { color: #15428b; }
+QDialogButtonBox QPushButton { min-width: 64px; padding: 3px 10px; color: #15428b; border: 1px solid #99bbe8;
+                               border-radius: 3px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #d4e2f3); }
+QDialogButtonBox QPushButton:hover { background: #eaf2fd; }
 QMessageBox QPushButton { min-width: 64px; padding: 3px 10px; color: #15428b; border: 1px solid #99bbe8;
                           border-radius: 3px; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #d4e2f3); }
 QMessageBox QPushButton:hover { background: #eaf2fd; }

@@ -1,7 +1,10 @@
 #include "SkinForm.h"
 
+#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QStyle>
+#include <QVBoxLayout>
 #include <QWindow>
 
 #include "Pictures.h"
@@ -78,4 +81,39 @@ void SkinForm::mouseReleaseEvent(QMouseEvent*) { FDragging = false; }
 
 void SkinForm::mouseDoubleClickEvent(QMouseEvent*) {
     // A fixed-size window has nothing to maximise: the double click does nothing.
+}
+
+SkinMessage::SkinMessage(QWidget* parent, const QString& title, const QString& text)
+    : QDialog(parent) {
+    setObjectName("SkinMessage");
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setWindowTitle(title);
+    setAttribute(Qt::WA_StyledBackground);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(SkinForm::kBorder, 0, SkinForm::kBorder, SkinForm::kBorder);
+    column->setSpacing(0);
+    FFrame = new SkinForm(this);
+    FFrame->setFixedHeight(SkinForm::kCaptionHeight);
+    FFrame->SystemMenuButton()->hide();
+    FFrame->MinimiseButton()->hide();
+    connect(FFrame, &SkinForm::CloseRequested, this, &QDialog::reject);
+    column->addWidget(FFrame);
+    auto* body = new QWidget(this);
+    body->setObjectName("SkinMessageBody");
+    body->setAttribute(Qt::WA_StyledBackground);
+    auto* grid = new QVBoxLayout(body);
+    grid->setContentsMargins(16, 14, 16, 10);
+    auto* row = new QHBoxLayout;
+    auto* icon = new QLabel(body);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(32, 32));
+    row->addWidget(icon, 0, Qt::AlignTop);
+    FText = new QLabel(text, body);
+    FText->setTextFormat(Qt::PlainText);
+    row->addWidget(FText, 1);
+    grid->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, body);
+    buttons->setCenterButtons(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    grid->addWidget(buttons);
+    column->addWidget(body);
 }

@@ -3,6 +3,7 @@
 // and close buttons (no maximise: the window has a fixed size), and a thin border drawn by the
 // window's background. It works the same with a window manager and without one.
 
+#include <QDialog>
 #include <QLabel>
 #include <QToolButton>
 #include <QWidget>
@@ -41,4 +42,18 @@ private:
     QToolButton* FClose;
     bool FDragging = false;
     QPoint FDragOffset;
+};
+
+// A message box in the same frame: caption bar with a close button only, the question icon,
+// the text and a single OK button.
+class SkinMessage : public QDialog {
+    Q_OBJECT
+public:
+    SkinMessage(QWidget* parent, const QString& title, const QString& text);
+    SkinForm* Frame() const { return FFrame; }
+    QLabel* Text() const { return FText; }
+
+private:
+    SkinForm* FFrame;
+    QLabel* FText;
 };

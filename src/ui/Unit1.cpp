@@ -66,8 +66,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     SetUpTree();
     BindEvents();
     NothingFoundBox = [this] {
-        QMessageBox box(QMessageBox::Question, Q("惜哉..."),
-                        Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"), QMessageBox::Ok, this);
+        SkinMessage box(this, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"));
         box.adjustSize();
         if (QScreen* s = QGuiApplication::primaryScreen())
             box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));

@@ -378,3 +378,19 @@ TEST(Translations, QtsOwnTextsSpeakChinese) {
     EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text(),
               Q("取消"));
 }
+
+TEST(SkinMessageBox, TheNothingFoundBoxInTheWindowsFrame) {
+    SkinMessage box(nullptr, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"));
+    box.show();
+    EXPECT_TRUE(box.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(box.Frame()->Caption()->text(), Q("惜哉..."));
+    EXPECT_EQ(box.Text()->text(), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"));
+    EXPECT_FALSE(box.Frame()->MinimiseButton()->isVisible());
+    EXPECT_TRUE(box.Frame()->CloseButton()->isVisible());
+    QList<QPushButton*> buttons = box.findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    EXPECT_EQ(buttons[0]->text(), Q("确定"));
+    QTest::mouseClick(buttons[0], Qt::LeftButton);
+    EXPECT_EQ(box.result(), QDialog::Accepted);
+    EXPECT_FALSE(box.isVisible());
+}
