@@ -186,5 +186,7 @@ TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
     FForm.reset();  // the old program ends: its script removes the old executable
     EXPECT_TRUE(WaitFor([&] { return !fs::exists(root / "program" / "quellot"); }, 10000));
     EXPECT_TRUE(fs::exists(root / "program" / "Next.exe"));
+    // The script removes itself and its folder last.
+    EXPECT_TRUE(WaitFor([&] { return fs::is_empty(root / "temp"); }, 10000));
     fs::remove_all(root);
 }

@@ -59,7 +59,15 @@ public:
         char tmpl[] = "/tmp/quellot-update-XXXXXX";
         FPath = mkdtemp(tmpl);
     }
-    ~Folder() { fs::remove_all(FPath); }
+    ~Folder() {
+        // A restart script may still be removing its own files from it: try again a while.
+        for (int i = 0; i < 100; ++i) {
+            std::error_code error;
+            fs::remove_all(FPath, error);
+            if (!error && !fs::exists(FPath)) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
     std::string Dir() const { return FPath + "/"; }
     fs::path operator/(const std::string& name) const { return fs::path(FPath) / name; }
 
@@ -460,6 +468,7 @@ TEST(Update, NothingIsWrittenThroughALinkPlantedInTheTemporaryFolder) {
         ASSERT_EQ(results.Wait(), kDone);
     }
     EXPECT_TRUE(Eventually([&] { return !fs::exists(oldExe); }));
+    EXPECT_TRUE(Eventually([&] { return LeftInTemp(temp.Dir()).size() == 2; }));  // the links only
     EXPECT_EQ(ReadFile(victims / "download"), "precious");
     EXPECT_EQ(ReadFile(victims / "script"), "precious");
     EXPECT_TRUE(fs::is_symlink(temp / "QuellotNew"));
