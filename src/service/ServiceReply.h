@@ -2,6 +2,7 @@
 // What the item and category clients share: one GET, the body parsed as a reply document, and
 // the texts of its property elements stored in GBK.
 
+#include <functional>
 #include <string>
 
 #include "Http.h"
@@ -13,6 +14,12 @@ constexpr int kServiceReadTimeoutMs = 15000;
 // bytes trickle in. Category and software-information requests run on the window's thread.
 constexpr int kItemsTotalTimeoutMs = 30000;
 constexpr int kSmallReplyTotalTimeoutMs = 20000;
+
+// One request of a client: builds its URL, GETs it with http and hands the body to parse (which
+// reads it through xml). The failure of whichever step failed; an exception counts as a
+// malformed reply, as no failure may leave a component.
+Failure FetchReply(HttpClient& http, XmlDocument& xml, const std::function<std::string()>& url,
+                   const std::function<Failure(std::string body)>& parse);
 
 // Parses a reply body into xml, with CR LF after it as the service's replies were always read.
 bool ParseXmlBody(XmlDocument& xml, std::string body);

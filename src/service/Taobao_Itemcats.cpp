@@ -28,18 +28,11 @@ bool TTaobao_Itemcats::GetItemcats(Tb_Itemcats_Cond Cond, Tb_Itemcats_Info Info,
     FCond = std::move(Cond);
     FFailure = Failure::InvalidRequest;
     if (!IsCondValid()) return false;
-    try {
-        FLastUrl = ItemcatsRequestUrl(FCond, FInfo);
-        FXml.Clear();
-        std::string body;
-        if (!FHttp.Get(FLastUrl, body)) {
-            FFailure = FHttp.LastFailure();
-            return false;
-        }
-        FFailure = ParseItemcatsReply(std::move(body), FInfo, FXml, FItemcats);
-    } catch (...) {
-        FFailure = Failure::Malformed;
-    }
+    FFailure = FetchReply(
+        FHttp, FXml, [this] { return FLastUrl = ItemcatsRequestUrl(FCond, FInfo); },
+        [this](std::string body) {
+            return ParseItemcatsReply(std::move(body), FInfo, FXml, FItemcats);
+        });
     if (FFailure != Failure::None) return false;
     Itemcats = &FItemcats;
     return true;

@@ -99,18 +99,9 @@ bool TTaobaoke_Items::GetItems(Tbk_Items_Cond Cond, Tbk_Items_Info Info, ATbk_It
     FCond = std::move(Cond);
     FFailure = Failure::InvalidRequest;
     if (!IsCondValid()) return false;
-    try {
-        FLastUrl = ItemsRequestUrl(FCond, FInfo);
-        FXml.Clear();
-        std::string body;
-        if (!FHttp.Get(FLastUrl, body)) {
-            FFailure = FHttp.LastFailure();
-            return false;
-        }
-        FFailure = ParseItemsReply(std::move(body), FInfo, FXml, FItems);
-    } catch (...) {
-        FFailure = Failure::Malformed;
-    }
+    FFailure = FetchReply(
+        FHttp, FXml, [this] { return FLastUrl = ItemsRequestUrl(FCond, FInfo); },
+        [this](std::string body) { return ParseItemsReply(std::move(body), FInfo, FXml, FItems); });
     if (FFailure != Failure::None) return false;
     Items = &FItems;
     return true;

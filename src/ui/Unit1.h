@@ -174,7 +174,6 @@ private:
     void LaunchWorker();
     void RunSearch(Criteria criteria, int pageNo);
     void RequestPage(int page);
-    void SearchEnded();
     void WMSearchDone();
     void WMSearchFailed();
     void WMUpdateDone();
@@ -204,7 +203,6 @@ private:
     bool FAwaitingResult = false;  // from a search's start until its message is handled
     ATbk_Items_Info* FResults = nullptr;
     int FPageNo = 1;
-    bool FReuseTab = false;
     bool FSearchOnSelect = true;
     int FTabAtPointer = -1;
     QPoint FMenuPoint;

@@ -72,7 +72,6 @@ void TForm1::StartSearch() {
     if (!FSearch.TryBegin()) return;
     FAwaitingResult = true;
     FPageNo = 1;
-    FReuseTab = false;
     FTicket = SearchTicket{};
     RememberKeyword(c.Keyword);
     ScrollBar->ResetOnNextDocument();
@@ -85,7 +84,6 @@ void TForm1::SearchPage() {
     TAB* t = FTabList.ActiveTab();
     if (!t || !SearchIdle() || !FSearch.TryBegin()) return;
     FAwaitingResult = true;
-    FReuseTab = true;
     // The page is for this tab and reads the controls as they stand now, before the user can
     // switch to another tab.
     FTicket = SearchTicket{ReadCriteria(), FPageNo, true, t->Serial};
@@ -124,10 +122,6 @@ void TForm1::WMSearchFailed() {
     FAwaitingResult = false;
     setWindowTitle(kWindowCaption);
     if (NothingFoundBox) NothingFoundBox();
-    SearchEnded();
-}
-
-void TForm1::SearchEnded() {
     // Nothing new to show: the page on screen scrolls again, and the next page asked for
     // counts from the page the active tab shows, not from the one that failed.
     ScrollBar->CancelReset();
@@ -142,13 +136,13 @@ void TForm1::StoreSearch() {
     Text key = SearchKey(c);
     if (FTicket.pageSearch) {
         // The page belongs to the tab it was asked for; closed meanwhile, it has nowhere to go.
+        // A tab shown in the meantime keeps the screen; its pager waited for the search's end.
         int index = FTabList.IndexOfSerial(FTicket.tabSerial);
-        if (index < 0) return SearchEnded();
-        FTabList.StorePage(index, key, FTicket.pageNo, *FResults);
-        if (index == FTabList.Active())
+        if (index >= 0) FTabList.StorePage(index, key, FTicket.pageNo, *FResults);
+        if (index >= 0 && index == FTabList.Active())
             ShowTab(index);
         else
-            SearchEnded();
+            UpdatePager();
         return;
     }
     int index = FTabList.OpenTab(c, key, FTicket.pageNo, *FResults);

@@ -106,7 +106,7 @@ void TMyUpdate::RunUpdate() {
         // The download and its folder stay after a failure, for a look at what arrived.
         std::string folder = platform::MakePrivateDirectory(FPlaces.tempDir, "quellot-update-");
         bool downloaded = !folder.empty() && DownloadFile(FSoftInfo.update_url, folder + name);
-        if (downloaded && Install(folder + name)) {
+        if (downloaded && Install(folder + name, name + ".exe")) {
             std::remove((folder + name).c_str());
             FRestart = true;
             message = WM_UPDATE_DONE;
@@ -116,12 +116,11 @@ void TMyUpdate::RunUpdate() {
     if (FPost) FPost(message);
 }
 
-bool TMyUpdate::Install(const std::string& fileName) {
-    const std::string exe = GbkToUtf8(FSoftInfo.update_name) + ".exe";
+bool TMyUpdate::Install(const std::string& package, const std::string& exe) {
     ReplaceQuestion ask = [this](const std::string& file) {
         return !FCancelled && FAsk && FAsk(file);
     };
-    if (FCancelled || !UnzipPackage(fileName, FPlaces.programDir, ask, exe) || FCancelled)
+    if (FCancelled || !UnzipPackage(package, FPlaces.programDir, ask, exe) || FCancelled)
         return false;
     // The old program goes only once the new one really runs: a package without it, or one
     // that cannot be started, leaves the user with the program they had.

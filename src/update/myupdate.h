@@ -47,7 +47,8 @@ public:
 
 private:
     void RunUpdate();
-    bool Install(const std::string& fileName);
+    // Unpacks the package and starts its executable (a bare UTF-8 name); true once it runs.
+    bool Install(const std::string& package, const std::string& exe);
     bool DownloadFile(const std::string& Url, const std::string& FileName);
     void Restart();
 

@@ -8,6 +8,9 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
+#include <memory>
+
+#include "Unit1.h"
 
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
     QElapsedTimer t;
@@ -36,4 +39,25 @@ inline void Settle(int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A window started as the program starts it, its nothing-found box counting instead of
+// showing; empty when the first result page did not show.
+inline std::unique_ptr<TForm1> StartWindow(int& nothingFound) {
+    auto form = std::make_unique<TForm1>();
+    form->NothingFoundBox = [&nothingFound] { ++nothingFound; };
+    form->FormCreate();
+    form->show();
+    const QString shown = QString::fromUtf8("30天售出");
+    bool up = WaitFor([&] {
+                  return form->Tabs().Count() == 1 && form->SearchIdle() &&
+                         form->bsSkinComboBox1->isEnabled();
+              }) &&
+              WaitFor([&] {
+                  return Evaluate(form->web, "document.body ? document.body.innerText : ''")
+                      .toString()
+                      .contains(shown);
+              });
+    if (!up) form.reset();
+    return form;
 }

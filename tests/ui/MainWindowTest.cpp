@@ -35,12 +35,8 @@ protected:
     void SetUp() override {
         ServiceBaseUrl = gProxy->BaseUrl();
         FOpener.emplace([this](const std::string& url) { FOpened.push_back(url); });
-        FForm = std::make_unique<TForm1>();
-        FForm->NothingFoundBox = [this] { ++FNothingFound; };
-        FForm->FormCreate();
-        FForm->show();
-        ASSERT_TRUE(WaitFor([&] { return Form().Tabs().Count() == 1 && Form().SearchIdle(); }));
-        ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天售出")); }));
+        FForm = StartWindow(FNothingFound);
+        ASSERT_TRUE(FForm);
     }
     void TearDown() override {
         FForm.reset();

@@ -44,12 +44,8 @@ protected:
         FForm.reset();
         FNothingFound = 0;
         FGate->SetMode(GateServer::Mode::Pass);
-        FForm = std::make_unique<TForm1>();
-        FForm->NothingFoundBox = [this] { ++FNothingFound; };
-        FForm->FormCreate();
-        FForm->show();
-        ASSERT_TRUE(WaitFor([&] { return Form().Tabs().Count() == 1 && Idle(); }));
-        ASSERT_TRUE(WaitFor([&] { return PageText().contains(Q("30天售出")); }));
+        FForm = StartWindow(FNothingFound);
+        ASSERT_TRUE(FForm);
     }
     void TearDown() override {
         FForm.reset();

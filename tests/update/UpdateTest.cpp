@@ -109,6 +109,15 @@ std::vector<std::string> LeftInTemp(const fs::path& temp) {
 
 fs::perms Perms(const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; }
 
+// The software information of a service that offers version v2.1 of the program.
+SOFT_INFO Offer(const Text& updateName, const std::string& updateUrl) {
+    SOFT_INFO info;
+    info.version = "v2.1";
+    info.update_name = updateName;
+    info.update_url = updateUrl;
+    return info;
+}
+
 bool Eventually(const std::function<bool()>& done) {
     for (int i = 0; i < 100; ++i) {
         if (done()) return true;
@@ -272,11 +281,7 @@ TEST(Update, FailuresPostTheFailedMessage) {
         TMyUpdate update;
         update.SetPlaces({temp.Dir(), program.Dir(), (program / "old").string()});
         Results results;
-        SOFT_INFO info;
-        info.version = "v2.1";
-        info.update_name = c.name;
-        info.update_url = c.url;
-        ASSERT_TRUE(update.CheckUpdate(results.Poster(), info, "v2.0"));
+        ASSERT_TRUE(update.CheckUpdate(results.Poster(), Offer(c.name, c.url), "v2.0"));
         EXPECT_EQ(results.Wait(), kFailed) << c.name;
         EXPECT_FALSE(update.Restarting());
         if (c.downloadStays) {
@@ -414,11 +419,8 @@ TEST(Update, OnlyANewProgramThatRunsReplacesTheOldOne) {
         {
             TMyUpdate update;
             update.SetPlaces({temp.Dir(), program.Dir(), oldExe.string()});
-            SOFT_INFO info;
-            info.version = "v2.1";
-            info.update_name = c.updateName;
-            info.update_url = server.BaseUrl() + "update.zip";
-            ASSERT_TRUE(update.CheckUpdate(results.Poster(), info, "v2.0"));
+            ASSERT_TRUE(update.CheckUpdate(
+                results.Poster(), Offer(c.updateName, server.BaseUrl() + "update.zip"), "v2.0"));
             EXPECT_EQ(results.Wait(), c.installs ? kDone : kFailed);
             EXPECT_EQ(update.Restarting(), c.installs);
             if (c.installs) {
@@ -460,11 +462,8 @@ TEST(Update, NothingIsWrittenThroughALinkPlantedInTheTemporaryFolder) {
     {
         TMyUpdate update;
         update.SetPlaces({temp.Dir(), program.Dir(), oldExe.string()});
-        SOFT_INFO info;
-        info.version = "v2.1";
-        info.update_name = "QuellotNew";
-        info.update_url = server.BaseUrl() + "update.zip";
-        ASSERT_TRUE(update.CheckUpdate(results.Poster(), info, "v2.0"));
+        ASSERT_TRUE(update.CheckUpdate(
+            results.Poster(), Offer("QuellotNew", server.BaseUrl() + "update.zip"), "v2.0"));
         ASSERT_EQ(results.Wait(), kDone);
     }
     EXPECT_TRUE(Eventually([&] { return !fs::exists(oldExe); }));
@@ -504,11 +503,8 @@ TEST(Update, ALargePackageIsStreamedToDisk) {
     Results results;
     TMyUpdate update;
     update.SetPlaces({temp.Dir(), program.Dir(), (program / "old").string()});
-    SOFT_INFO info;
-    info.version = "v2.1";
-    info.update_name = "QuellotNew";
-    info.update_url = server.BaseUrl() + "update.zip";
-    ASSERT_TRUE(update.CheckUpdate(results.Poster(), info, "v2.0"));
+    ASSERT_TRUE(update.CheckUpdate(results.Poster(),
+                                   Offer("QuellotNew", server.BaseUrl() + "update.zip"), "v2.0"));
     ASSERT_EQ(results.Wait(), kDone);
     EXPECT_EQ(fs::file_size(program / "big.dat"), 48u << 20);
     EXPECT_LT(statusKb("VmHWM:") - before, 16 * 1024);
