@@ -31,6 +31,8 @@ struct Dice {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+}  // namespace
+
 size_t FindFolded(std::string_view hay, std::string_view needle, size_t from) {
     if (needle.empty() || needle.size() > hay.size()) return std::string_view::npos;
     for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
@@ -41,23 +43,67 @@ size_t FindFolded(std::string_view hay, std::string_view needle, size_t from) {
     return std::string_view::npos;
 }
 
-}  // namespace
-
 Catalogue::Catalogue(int itemCount, uint32_t seed) {
     BuildCategories();
     BuildItems(std::max(0, itemCount), seed);
+    std::string unused;
+    Finish(unused);
+}
+
+void Catalogue::AddCategory(int cid, int parent, std::string name, int sortOrder) {
+    FIndexByCid[cid] = FCategories.size();
+    FCategories.push_back(Category{cid, parent, std::move(name), sortOrder, {}});
+}
+
+void Catalogue::AddItem(Item item) { FItems.push_back(std::move(item)); }
+
+bool Catalogue::Finish(std::string& error) {
+    FTopLevel.clear();
+    for (Category& c : FCategories) c.children.clear();
+    std::vector<Category*> order;
+    for (Category& c : FCategories) order.push_back(&c);
+    std::stable_sort(order.begin(), order.end(), [](const Category* a, const Category* b) {
+        return a->sort_order != b->sort_order ? a->sort_order < b->sort_order : a->cid < b->cid;
+    });
+    for (Category* c : order) {
+        if (c->parent_cid == 0) {
+            FTopLevel.push_back(c);
+            continue;
+        }
+        auto parent = FIndexByCid.find(c->parent_cid);
+        if (parent == FIndexByCid.end() || c->parent_cid == c->cid)
+            return error = "category " + std::to_string(c->cid) + " has no parent", false;
+        FCategories[parent->second].children.push_back(c->cid);
+    }
+    for (size_t i = 0; i < FItems.size(); ++i) {
+        Item& it = FItems[i];
+        if (i && FItems[i - 1].num_iid >= it.num_iid)
+            return error = "items out of order at " + std::to_string(it.num_iid), false;
+        int a = it.cid;
+        for (int level = 0; level < 3; ++level) {
+            it.ancestors[level] = a;
+            const Category* c = a ? Find(a) : nullptr;
+            if (a && !c)
+                return error = "item " + std::to_string(it.num_iid) + " names a missing category",
+                       false;
+            a = c ? c->parent_cid : 0;
+        }
+    }
+    return true;
+}
+
+const Item* Catalogue::FindItem(int64_t numIid) const {
+    auto at = std::lower_bound(FItems.begin(), FItems.end(), numIid,
+                               [](const Item& it, int64_t id) { return it.num_iid < id; });
+    return at != FItems.end() && at->num_iid == numIid ? &*at : nullptr;
 }
 
 void Catalogue::BuildCategories() {
     auto add = [this](int parent, std::string_view name, int order) {
-        Category c;
-        c.cid = static_cast<int>(FCategories.size()) + 1;
-        c.parent_cid = parent;
-        c.name = std::string(name);
-        c.sort_order = order;
-        FCategories.push_back(std::move(c));
-        if (parent) FCategories[parent - 1].children.push_back(FCategories.back().cid);
-        return FCategories.back().cid;
+        int cid = static_cast<int>(FCategories.size()) + 1;
+        AddCategory(cid, parent, std::string(name), order);
+        if (parent) FCategories[size_t(parent) - 1].children.push_back(cid);
+        return cid;
     };
     // Top-level categories take cids 1 to 65, in the order the client's pictures follow.
     for (int k = 0; k < 65; ++k) add(0, kTopCategories[k].name, k + 1);
@@ -74,18 +120,15 @@ void Catalogue::BuildCategories() {
 }
 
 const Category* Catalogue::Find(int cid) const {
-    if (cid < 1 || cid > static_cast<int>(FCategories.size())) return nullptr;
-    return &FCategories[cid - 1];
+    auto at = FIndexByCid.find(cid);
+    return at == FIndexByCid.end() ? nullptr : &FCategories[at->second];
 }
 
 std::vector<const Category*> Catalogue::Children(int parent) const {
+    if (parent == 0) return FTopLevel;
     std::vector<const Category*> out;
-    if (parent == 0) {
-        for (const Category& c : FCategories)
-            if (c.parent_cid == 0) out.push_back(&c);
-    } else if (const Category* p = Find(parent)) {
+    if (const Category* p = Find(parent))
         for (int cid : p->children) out.push_back(Find(cid));
-    }
     return out;
 }
 
@@ -121,14 +164,8 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
         Item it;
         it.num_iid = 10000001 + i;
         it.cid = leaves[dice.Below(static_cast<int>(leaves.size()))];
-        int a = it.cid;
-        for (int level = 0; level < 3 && a; ++level) {
-            it.ancestors[level] = a;
-            a = Find(a)->parent_cid;
-        }
-        const Category* top = Find(it.ancestors[2]   ? it.ancestors[2]
-                                   : it.ancestors[1] ? it.ancestors[1]
-                                                     : it.cid);
+        const Category* top = Find(it.cid);
+        while (top->parent_cid) top = Find(top->parent_cid);
         const TopCategoryData& data = kTopCategories[top->cid - 1];
         it.title = std::string(kTitleOpeners[dice.Below(kTitleOpenerCount)]) + " " +
                    kTitleFeatures[dice.Below(kTitleFeatureCount)] + Find(it.cid)->name + " " +
@@ -140,7 +177,6 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
                    static_cast<int>(int64_t{span} * dice.Below(1000) * dice.Below(1000) / 1000000);
         static const int kCents[] = {0, 0, 50, 90, 99, 80};
         it.priceCents = yuan * 100 + kCents[dice.Below(6)];
-        it.priceLowHint = data.priceLow;
         it.sellerId = dice.Below(static_cast<int>(sellers.size()));
         const Seller& seller = sellers[it.sellerId];
         it.nick = seller.nick;
@@ -149,9 +185,9 @@ void Catalogue::BuildItems(int count, uint32_t seed) {
         it.location = seller.location;
         it.volume = dice.Chance(20) ? 0 : dice.Below(100) * dice.Below(100) / 10;
         it.commissionRateBp = dice.Between(50, 3000);
-        it.commissionNum = it.volume ? dice.Below(it.volume + 1) : 0;
-        it.commissionVolumeCents =
-            int64_t{it.priceCents} * it.commissionRateBp / 10000 * it.commissionNum;
+        it.commissionCents = it.priceCents * it.commissionRateBp / 10000;
+        it.commissionNum = it.volume ? dice.Below(static_cast<int>(it.volume) + 1) : 0;
+        it.commissionVolumeCents = it.priceCents * it.commissionRateBp / 10000 * it.commissionNum;
         FItems.push_back(std::move(it));
     }
 }
@@ -176,39 +212,42 @@ bool Matches(const Item& item, const ItemQuery& q) {
     return true;
 }
 
-ItemPage SearchItems(const Catalogue& catalogue, const ItemQuery& q) {
+bool SortsBefore(const Item& a, const Item& b, ItemQuery::Sort sort) {
+    switch (sort) {
+        case ItemQuery::PriceUp:
+            if (a.priceCents != b.priceCents) return a.priceCents < b.priceCents;
+            break;
+        case ItemQuery::PriceDown:
+            if (a.priceCents != b.priceCents) return a.priceCents > b.priceCents;
+            break;
+        case ItemQuery::CreditDown:
+            if (a.credit != b.credit) return a.credit > b.credit;
+            break;
+        case ItemQuery::SalesDown:
+            if (a.volume != b.volume) return a.volume > b.volume;
+            break;
+        case ItemQuery::CommissionVolume:
+            if (a.commissionVolumeCents != b.commissionVolumeCents)
+                return a.commissionVolumeCents > b.commissionVolumeCents;
+            break;
+    }
+    return a.num_iid < b.num_iid;
+}
+
+ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q) {
     std::vector<const Item*> hits;
     for (const Item& it : catalogue.Items())
         if (Matches(it, q)) hits.push_back(&it);
-    auto key = [&q](const Item* a, const Item* b) {
-        switch (q.sort) {
-            case ItemQuery::PriceUp:
-                if (a->priceCents != b->priceCents) return a->priceCents < b->priceCents;
-                break;
-            case ItemQuery::PriceDown:
-                if (a->priceCents != b->priceCents) return a->priceCents > b->priceCents;
-                break;
-            case ItemQuery::CreditDown:
-                if (a->credit != b->credit) return a->credit > b->credit;
-                break;
-            case ItemQuery::SalesDown:
-                if (a->volume != b->volume) return a->volume > b->volume;
-                break;
-            case ItemQuery::CommissionVolume:
-                if (a->commissionVolumeCents != b->commissionVolumeCents)
-                    return a->commissionVolumeCents > b->commissionVolumeCents;
-                break;
-        }
-        return a->num_iid < b->num_iid;
-    };
     ItemPage page;
     page.total = static_cast<int64_t>(hits.size());
     if (q.page < 1 || (q.page - 1) >= (page.total + kPageSize - 1) / kPageSize) return page;
     size_t first = static_cast<size_t>((q.page - 1) * kPageSize);
     size_t last = std::min(hits.size(), first + kPageSize);
     // Only the requested page needs to be in order.
-    std::partial_sort(hits.begin(), hits.begin() + last, hits.end(), key);
-    page.items.assign(hits.begin() + first, hits.begin() + last);
+    std::partial_sort(hits.begin(), hits.begin() + static_cast<ptrdiff_t>(last), hits.end(),
+                      [&q](const Item* a, const Item* b) { return SortsBefore(*a, *b, q.sort); });
+    page.items.assign(hits.begin() + static_cast<ptrdiff_t>(first),
+                      hits.begin() + static_cast<ptrdiff_t>(last));
     return page;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
-// The generated marketplace: a category tree three levels deep and items with sellers, all in
-// UTF-8 and fully determined by the seed.
+// The marketplace the proxy serves: a category tree and items with their sellers, in UTF-8.
+// It is loaded from the catalogue database; the generator makes one fully determined by a seed.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct Category {
@@ -12,29 +13,33 @@ struct Category {
     int parent_cid = 0;  // 0 for the top level
     std::string name;
     int sort_order = 0;
-    std::vector<int> children;
+    std::vector<int> children;  // in sort order
 };
 
 struct Item {
     int64_t num_iid = 0;
     std::string title;
-    int priceCents = 0;
-    int cid = 0;            // a category without children
+    int64_t priceCents = 0;
+    int cid = 0;
     int ancestors[3] = {};  // cid, its parent, its top-level category (0 where none)
     int sellerId = 0;
     std::string nick;
     int credit = 1;  // 1 to 20
     bool guarantee = false;
-    std::string location;
-    int volume = 0;            // sold in the last 30 days
-    int commissionRateBp = 0;  // basis points of the price
-    int commissionNum = 0;
+    std::string location;  // words separated by spaces
+    int64_t volume = 0;    // sold in the last 30 days
+    int64_t commissionCents = 0;
+    int64_t commissionRateBp = 0;  // basis points of the price
+    int64_t commissionNum = 0;
     int64_t commissionVolumeCents = 0;
-    int priceLowHint = 0;  // the price range of its top-level category, for tests
+    // Addresses an imported item brings along; empty: this service's own picture and pages.
+    std::string picUrl, clickUrl, shopClickUrl;
 };
 
 class Catalogue {
 public:
+    Catalogue() = default;
+    // The generated marketplace.
     Catalogue(int itemCount, uint32_t seed);
 
     const std::vector<Item>& Items() const { return FItems; }
@@ -42,13 +47,22 @@ public:
     // Children of parent (0: the top level), in sort order.
     std::vector<const Category*> Children(int parent) const;
     const std::vector<Category>& Categories() const { return FCategories; }
+    const Item* FindItem(int64_t numIid) const;
+
+    // Building one up from stored rows: categories first, then items in num_iid order.
+    void AddCategory(int cid, int parent, std::string name, int sortOrder);
+    void AddItem(Item item);
+    // Links children to parents and fills the items' ancestors; false when a row names a
+    // category that is not there or the items are out of order.
+    bool Finish(std::string& error);
 
 private:
     void BuildCategories();
     void BuildItems(int count, uint32_t seed);
 
     std::vector<Category> FCategories;
-    std::vector<int> FIndexByCid;
+    std::unordered_map<int, size_t> FIndexByCid;
+    std::vector<const Category*> FTopLevel;
     std::vector<Item> FItems;
 };
 
@@ -76,8 +90,14 @@ struct ItemPage {
 };
 
 constexpr int kPageSize = 40;
+constexpr int kSortCount = 5;
 
 bool Matches(const Item& item, const ItemQuery& q);
-ItemPage SearchItems(const Catalogue& catalogue, const ItemQuery& q);
+// True when a sorts before b in the order the query asks for (ties: lower num_iid first).
+bool SortsBefore(const Item& a, const Item& b, ItemQuery::Sort sort);
+// Every item tested in turn: the reference the indexed search is compared with.
+ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q);
 // The title with every occurrence of the query's words wrapped in a highlight span.
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words);
+// Byte offset of needle in hay from 'from' on, ASCII letters compared without case.
+size_t FindFolded(std::string_view hay, std::string_view needle, size_t from);

@@ -1,9 +1,10 @@
 #include "ItemPictures.h"
 
-#include <zlib.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <vector>
 
 namespace {
@@ -23,45 +24,38 @@ struct Canvas {
     }
 };
 
-void PutBigEndian(std::string& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((v >> shift) & 0xFF);
+void AppendToString(png_structp png, png_bytep data, png_size_t size) {
+    static_cast<std::string*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), size);
 }
 
-void Chunk(std::string& out, const char* type, const std::string& data) {
-    PutBigEndian(out, static_cast<uint32_t>(data.size()));
-    std::string body = std::string(type, 4) + data;
-    out += body;
-    PutBigEndian(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                                  static_cast<uInt>(body.size()))));
+[[noreturn]] void Fail(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// libpng reports errors by jumping back to the setjmp, so this frame holds nothing that a
+// jump could leave half done.
+bool WritePng(png_structp png, png_infop info, std::string* out, const Canvas* c,
+              const png_const_bytep* rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_write_fn(png, out, AppendToString, nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(c->w), static_cast<png_uint_32>(c->h), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < c->h; ++y) png_write_row(png, rows[y]);
+    png_write_end(png, nullptr);
+    return true;
 }
 
 std::string EncodePng(const Canvas& c) {
-    std::string raw;
-    raw.reserve(size_t(c.h) * (1 + 4 * size_t(c.w)));
-    for (int y = 0; y < c.h; ++y) {
-        raw += '\0';  // no filter
-        for (int x = 0; x < c.w; ++x) {
-            const Rgba& p = c.px[size_t(y) * c.w + x];
-            raw += static_cast<char>(p.r);
-            raw += static_cast<char>(p.g);
-            raw += static_cast<char>(p.b);
-            raw += static_cast<char>(p.a);
-        }
-    }
-    uLongf packedSize = compressBound(raw.size());
-    std::string packed(packedSize, '\0');
-    compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
-              reinterpret_cast<const Bytef*>(raw.data()), raw.size(), 6);
-    packed.resize(packedSize);
-    std::string png = "\x89PNG\r\n\x1a\n";
-    std::string header;
-    PutBigEndian(header, c.w);
-    PutBigEndian(header, c.h);
-    header += std::string("\x08\x06\x00\x00\x00", 5);  // 8 bits, RGBA
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", packed);
-    Chunk(png, "IEND", "");
-    return png;
+    std::string out;
+    std::vector<png_const_bytep> rows(static_cast<size_t>(c.h));
+    for (int y = 0; y < c.h; ++y)
+        rows[static_cast<size_t>(y)] = reinterpret_cast<png_const_bytep>(&c.px[size_t(y) * c.w]);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, Fail, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (info && !WritePng(png, info, &out, &c, rows.data())) out.clear();
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return out;
 }
 
 Rgba Hsl(int hue, double s, double l) {

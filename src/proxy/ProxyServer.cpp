@@ -147,8 +147,15 @@ std::string ErrorDocument(int code, const std::string& message) {
            "</code><msg>" + XmlEscape(message) + "</msg></error_response>\n";
 }
 
-ProxyServer::ProxyServer(ProxyOptions options)
-    : FOptions(std::move(options)), FCatalogue(FOptions.items, FOptions.seed) {
+ProxyServer::ProxyServer(ProxyOptions options) : FOptions(std::move(options)) {
+    // The generated catalogue takes the same way through a database as an imported one.
+    bool generated = FOptions.catalogue.empty();
+    FStore = CatalogueStore::Open(generated ? ":memory:" : FOptions.catalogue,
+                                  CatalogueStore::Mode::ReadOnly, FLoadError);
+    if (FStore && generated && !FStore->Save(Catalogue(FOptions.items, FOptions.seed), FLoadError))
+        FStore.reset();
+    if (FStore && !FStore->Load(FCatalogue, FLoadError)) FStore.reset();
+    if (FStore) FIndex = std::make_unique<ItemIndex>(FCatalogue, FStore.get());
     Routes();
 }
 
@@ -181,6 +188,7 @@ std::string ProxyServer::PublicBase(const httplib::Request& req) const {
 }
 
 bool ProxyServer::Bind(std::string& error) {
+    if (!FIndex) return error = "catalogue " + FLoadError, false;
     // The library's default adds SO_REUSEPORT, which lets a second server share a port that is
     // already in use without a word; only SO_REUSEADDR here, so a taken port is an error.
     FServer.set_socket_options([](socket_t sock) {
@@ -281,13 +289,12 @@ void ProxyServer::Routes() {
     FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
         int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
-        const auto& items = FCatalogue.Items();
-        int64_t index = id - (items.empty() ? 0 : items.front().num_iid);
-        if (index < 0 || index >= static_cast<int64_t>(items.size())) {
+        const Item* found = FCatalogue.FindItem(id);
+        if (!found) {
             res.status = 404;
             return;
         }
-        const Item& it = items[index];
+        const Item& it = *found;
         Reply(res,
               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + XmlEscape(it.title) +
                   "</title></head><body><h1>" + XmlEscape(it.title) + "</h1><p>￥" +
@@ -398,14 +405,16 @@ std::string ItemField(const Item& it, const std::string& f, const std::vector<st
     if (f == "nick") return it.nick;
     if (f == "title") return HighlightTitle(it.title, words);
     if (f == "price") return Money(it.priceCents);
-    if (f == "pic_url") return base + "pic/" + id + ".jpg";
+    if (f == "pic_url") return it.picUrl.empty() ? base + "pic/" + id + ".jpg" : it.picUrl;
     if (f == "num_iid") return id;
-    if (f == "click_url") return base + "item/" + id;
-    if (f == "commission") return Money(int64_t{it.priceCents} * it.commissionRateBp / 10000);
+    if (f == "click_url") return it.clickUrl.empty() ? base + "item/" + id : it.clickUrl;
+    if (f == "commission") return Money(it.commissionCents);
     if (f == "commission_num") return std::to_string(it.commissionNum);
     if (f == "commission_rate") return Money(it.commissionRateBp);
     if (f == "commission_volume") return Money(it.commissionVolumeCents);
-    if (f == "shop_click_url") return base + "shop/" + std::to_string(it.sellerId);
+    if (f == "shop_click_url")
+        return it.shopClickUrl.empty() ? base + "shop/" + std::to_string(it.sellerId)
+                                       : it.shopClickUrl;
     if (f == "seller_credit_score") return std::to_string(it.credit);
     if (f == "item_location") return it.location;
     if (f == "volume") return std::to_string(it.volume);
@@ -456,7 +465,8 @@ void ProxyServer::HandleItems(const httplib::Request& req, httplib::Response& re
     ItemQuery query;
     if (auto refused = ReadItemQuery(q, FCatalogue, query))
         return Refuse(res, refused->code, refused->why);
-    Reply(res, ItemsReplyXml(SearchItems(FCatalogue, query), fields, query.words, PublicBase(req)),
+    ItemPage page = FOptions.scanSearch ? ScanItems(FCatalogue, query) : FIndex->Search(query);
+    Reply(res, ItemsReplyXml(page, fields, query.words, PublicBase(req)),
           "text/xml; charset=utf-8");
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// quellot-proxy as a library: the HTTP endpoints over a generated catalogue. Tests run it
+// quellot-proxy as a library: the HTTP endpoints over a catalogue database. Tests run it
 // in-process on an ephemeral port; the program wraps it with flags.
 
 #include <httplib.h>
@@ -12,12 +12,16 @@
 #include <thread>
 
 #include "Catalogue.h"
+#include "CatalogueStore.h"
+#include "ItemIndex.h"
 
 struct ProxyOptions {
     std::string host = "127.0.0.1";
-    int port = 17878;  // 0: any free port
-    int items = 20000;
+    int port = 17878;       // 0: any free port
+    std::string catalogue;  // the catalogue database; empty: a generated one, kept in memory
+    int items = 20000;      // size and seed of the generated one
     uint32_t seed = 1;
+    bool scanSearch = false;  // test every item instead of using the indexes (for comparisons)
     std::string offerVersion = "v2.0";
     std::string updatePackage;  // a file to serve as the update package; empty: none
     std::string updateName = "Quellot";
@@ -29,7 +33,8 @@ public:
     explicit ProxyServer(ProxyOptions options);
     ~ProxyServer();
 
-    // Binds and serves on a thread of its own; false (with the reason) when the port is taken.
+    // Binds and serves on a thread of its own; false (with the reason) when the port is taken
+    // or the catalogue could not be loaded.
     bool Start(std::string& error);
     // Or the two steps on the calling thread: Bind, then Serve until Stop.
     bool Bind(std::string& error);
@@ -52,7 +57,10 @@ private:
     void HandleSoftInfo(const httplib::Request& req, httplib::Response& res);
 
     ProxyOptions FOptions;
+    std::unique_ptr<CatalogueStore> FStore;
     Catalogue FCatalogue;
+    std::unique_ptr<ItemIndex> FIndex;
+    std::string FLoadError;
     httplib::Server FServer;
     std::thread FThread;
     int FPort = 0;

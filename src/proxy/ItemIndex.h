@@ -1,0 +1,40 @@
+#pragma once
+// Item search over a loaded catalogue, answered from indexes built once at start-up: the items'
+// filter fields packed side by side, every sort order precomputed, the items of each category,
+// and the store's trigram index for the keyword. Totals are exact.
+
+#include <cstdint>
+#include <vector>
+
+#include "Catalogue.h"
+
+class CatalogueStore;
+
+class ItemIndex {
+public:
+    // titles: where words of three characters or more are looked up; null: every title is read.
+    ItemIndex(const Catalogue& catalogue, const CatalogueStore* titles);
+    ItemPage Search(const ItemQuery& q) const;
+
+private:
+    struct Row {
+        int64_t priceCents;
+        int32_t ancestors[3];
+        uint32_t place;  // the item's location among the distinct locations
+        uint8_t credit;
+        bool guarantee;
+    };
+    bool Keep(uint32_t item, const ItemQuery& q, const std::vector<bool>& places) const;
+    bool TitleHas(uint32_t item, const std::string& loweredWord) const;
+
+    const Catalogue& FCatalogue;
+    const CatalogueStore* FTitles;
+    std::vector<Row> FRows;
+    std::vector<std::vector<std::string>> FPlaceWords;  // the words of each distinct location
+    std::string FLowered;                               // every title, ASCII letters lowered
+    std::vector<size_t> FTitleAt;                       // where each title starts in FLowered
+    std::vector<uint32_t> FOrder[kSortCount];           // items in each sort order
+    std::vector<uint32_t> FRank[kSortCount];            // each item's place in that order
+    std::vector<std::vector<uint32_t>> FInCategory;     // by category index: items under it
+    std::vector<int> FCategorySlot;                     // cid to FInCategory index, -1: none
+};
