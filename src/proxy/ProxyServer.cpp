@@ -188,7 +188,7 @@ std::string ProxyServer::PublicBase(const httplib::Request& req) const {
 }
 
 bool ProxyServer::Bind(std::string& error) {
-    if (!FIndex) return error = "catalogue " + FLoadError, false;
+    if (!FIndex) return error = FLoadError, false;
     // The library's default adds SO_REUSEPORT, which lets a second server share a port that is
     // already in use without a word; only SO_REUSEADDR here, so a taken port is an error.
     FServer.set_socket_options([](socket_t sock) {
@@ -225,6 +225,33 @@ void ProxyServer::Stop() {
     FServer.stop();
     if (FThread.joinable()) FThread.join();
 }
+
+namespace {
+
+// Pictures never change under their address, so browsers may keep them: the tag names what
+// was drawn (bump its prefix when the drawing changes) and is known without drawing it.
+void ServePicture(const httplib::Request& req, httplib::Response& res, const std::string& tag,
+                  const std::function<std::string()>& draw) {
+    std::string etag = "\"" + tag + "\"";
+    res.set_header("Cache-Control", "public, max-age=86400, immutable");
+    res.set_header("ETag", etag);
+    std::string asked = req.get_header_value("If-None-Match");
+    for (size_t start = 0; start < asked.size();) {
+        size_t end = std::min(asked.find(',', start), asked.size());
+        std::string one = asked.substr(start, end - start);
+        one.erase(0, one.find_first_not_of(' '));
+        one.erase(one.find_last_not_of(' ') + 1);
+        if (one.rfind("W/", 0) == 0) one.erase(0, 2);
+        if (one == etag || one == "*") {
+            res.status = 304;
+            return;
+        }
+        start = end + 1;
+    }
+    res.set_content(draw(), "image/png");
+}
+
+}  // namespace
 
 void ProxyServer::Routes() {
     if (FOptions.accessLog)
@@ -271,10 +298,10 @@ void ProxyServer::Routes() {
     FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)",
                 [this](const httplib::Request& req, auto& res) {
                     Counted("pictures");
-                    Reply(res,
-                          ItemPicturePng(ParseDecimal(req.matches[1].str()).value_or(0),
-                                         req.matches[2] == "sum" ? 80 : 160),
-                          "image/png");
+                    int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
+                    int size = req.matches[2] == "sum" ? 80 : 160;
+                    ServePicture(req, res, "p1-" + std::to_string(id) + "-" + std::to_string(size),
+                                 [id, size] { return ItemPicturePng(id, size); });
                 });
     FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))",
                 [this](const httplib::Request& req, auto& res) {
@@ -284,8 +311,13 @@ void ProxyServer::Routes() {
                         res.status = 404;
                         return;
                     }
-                    Reply(res, CreditPicturePng(level), "image/png");
+                    ServePicture(req, res, "c1-" + std::to_string(level),
+                                 [level] { return CreditPicturePng(level); });
                 });
+    FServer.Get("/healthz", [this](const auto&, auto& res) {
+        Reply(res, "ok " + std::to_string(FCatalogue.Items().size()) + " items\n",
+              "text/plain; charset=utf-8");
+    });
     FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
         int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);

@@ -8,6 +8,7 @@
 #include "ProxyServer.h"
 
 struct TestProxyConfig {
+    std::string catalogue;  // empty: generated
     int items = 2000;
     uint32_t seed = 1;
     std::string offerVersion = "v2.0";
@@ -18,6 +19,7 @@ struct TestProxyConfig {
 inline std::unique_ptr<ProxyServer> StartTestProxy(const TestProxyConfig& c = {}) {
     ProxyOptions o;
     o.port = 0;
+    o.catalogue = c.catalogue;
     o.items = c.items;
     o.seed = c.seed;
     o.accessLog = false;
