@@ -251,16 +251,46 @@ ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q) {
     return page;
 }
 
+std::string HtmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) AppendHtmlChar(out, c);
+    return out;
+}
+
+void AppendHtmlChar(std::string& out, char c) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+    }
+}
+
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words) {
     std::vector<bool> marked(title.size(), false);
     for (const std::string& w : words)
         for (size_t at = FindFolded(title, w, 0); at != std::string_view::npos;
              at = FindFolded(title, w, at + w.size()))
-            std::fill(marked.begin() + at, marked.begin() + at + w.size(), true);
+            std::fill(marked.begin() + static_cast<ptrdiff_t>(at),
+                      marked.begin() + static_cast<ptrdiff_t>(at + w.size()), true);
     std::string out;
     for (size_t i = 0; i < title.size(); ++i) {
         if (marked[i] && (i == 0 || !marked[i - 1])) out += "<span class=h>";
-        out += title[i];
+        AppendHtmlChar(out, title[i]);
         if (marked[i] && (i + 1 == title.size() || !marked[i + 1])) out += "</span>";
     }
     return out;

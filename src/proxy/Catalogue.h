@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -97,7 +98,11 @@ bool Matches(const Item& item, const ItemQuery& q);
 bool SortsBefore(const Item& a, const Item& b, ItemQuery::Sort sort);
 // Every item tested in turn: the reference the indexed search is compared with.
 ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q);
-// The title with every occurrence of the query's words wrapped in a highlight span.
+// The result page takes the item's texts as HTML (the title carries the highlight markup), so
+// they leave here as HTML text: an imported title cannot bring markup or script along.
+std::string HtmlText(std::string_view text);
+void AppendHtmlChar(std::string& out, char c);
+// The title as HTML with every occurrence of the query's words wrapped in a highlight span.
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words);
 // Byte offset of needle in hay from 'from' on, ASCII letters compared without case.
 size_t FindFolded(std::string_view hay, std::string_view needle, size_t from);

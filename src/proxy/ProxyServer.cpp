@@ -434,7 +434,7 @@ std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalog
 std::string ItemField(const Item& it, const std::string& f, const std::vector<std::string>& words,
                       const std::string& base) {
     std::string id = std::to_string(it.num_iid);
-    if (f == "nick") return it.nick;
+    if (f == "nick") return HtmlText(it.nick);
     if (f == "title") return HighlightTitle(it.title, words);
     if (f == "price") return Money(it.priceCents);
     if (f == "pic_url") return it.picUrl.empty() ? base + "pic/" + id + ".jpg" : it.picUrl;
@@ -448,7 +448,7 @@ std::string ItemField(const Item& it, const std::string& f, const std::vector<st
         return it.shopClickUrl.empty() ? base + "shop/" + std::to_string(it.sellerId)
                                        : it.shopClickUrl;
     if (f == "seller_credit_score") return std::to_string(it.credit);
-    if (f == "item_location") return it.location;
+    if (f == "item_location") return HtmlText(it.location);
     if (f == "volume") return std::to_string(it.volume);
     return std::string();
 }

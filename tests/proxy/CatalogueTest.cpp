@@ -152,7 +152,12 @@ TEST(FeedImport, AddsUpdatesAndServesTheItems) {
     EXPECT_EQ(byId["20000004"]->pic_url, "https://img.example.com/20000004.jpg");
     EXPECT_EQ(byId["20000003"]->pic_url, proxy->BaseUrl() + "pic/20000003.jpg");
     EXPECT_EQ(byId["20000003"]->click_url, "https://shop.example.com/item/20000003");
-    EXPECT_EQ(byId["20000004"]->title, Utf8ToGbk("<span class=h>手机</span>壳 \"防摔\" 透明硅胶"));
+    EXPECT_EQ(byId["20000004"]->title,
+              Utf8ToGbk("<span class=h>手机</span>壳 &quot;防摔&quot; 透明硅胶"));
+    // Texts reach the result page as HTML: markup from a feed arrives as text.
+    EXPECT_EQ(HighlightTitle("<b onclick='x'>&手机</b>", {"手机"}),
+              "&lt;b onclick=&#39;x&#39;&gt;&amp;<span class=h>手机</span>&lt;/b&gt;");
+    EXPECT_EQ(HtmlText("A&B <i>"), "A&amp;B &lt;i&gt;");
     EXPECT_EQ(byId["20000004"]->commission, "1.98");  // 20 % of 9.90, as none was given
 }
 
