@@ -252,6 +252,8 @@ ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q) {
 }
 
 std::string HtmlText(std::string_view text) {
+    // Most texts hold nothing to replace.
+    if (text.find_first_of("&<>\"'") == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (char c : text) AppendHtmlChar(out, c);
@@ -281,6 +283,7 @@ void AppendHtmlChar(std::string& out, char c) {
 }
 
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words) {
+    if (words.empty()) return HtmlText(title);
     std::vector<bool> marked(title.size(), false);
     for (const std::string& w : words)
         for (size_t at = FindFolded(title, w, 0); at != std::string_view::npos;

@@ -1,10 +1,13 @@
 #include "ItemIndex.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <numeric>
 #include <string_view>
+#include <unordered_map>
 
 #include "CatalogueStore.h"
 
@@ -16,6 +19,45 @@ std::string Lowered(std::string_view s) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
+
+// The characters of UTF-8 text; a byte that starts no valid character stands for itself.
+std::vector<uint32_t> CodePoints(std::string_view s) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < s.size();) {
+        auto b = static_cast<unsigned char>(s[i]);
+        size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) {
+            out.push_back(0x110000u + b);
+            ++i;
+            continue;
+        }
+        uint32_t cp = n == 1 ? b : b & (0x7Fu >> n);
+        for (size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        out.push_back(cp);
+        i += n;
+    }
+    return out;
+}
+
+// The items whose price and credit lie in the ranges (and with the guarantee, unless any will
+// do), as plain arguments and one type of comparison each, so the compiler makes vector code
+// of it. Prices in cents are whole numbers far below 2^53: exact as doubles.
+int64_t CountInRanges(const double* price, const uint8_t* credit, const uint8_t* guarantee,
+                      size_t n, double lo, double hi, int minCredit, int maxCredit,
+                      bool anyGuarantee) {
+    const auto creditLow = static_cast<uint8_t>(std::clamp(minCredit, 0, 255));
+    const auto creditSpan = static_cast<uint8_t>(std::clamp(maxCredit, 0, 255) - creditLow);
+    const uint8_t any = anyGuarantee;
+    int64_t total = 0;
+    for (size_t i = 0; i < n; ++i)
+        total += (price[i] >= lo) & (price[i] <= hi) &
+                 (static_cast<uint8_t>(credit[i] - creditLow) <= creditSpan) &
+                 ((guarantee[i] | any) != 0);
+    return total;
+}
+
+uint64_t GramKey(uint32_t a, uint32_t b) { return (uint64_t{a} << 32) | b; }
 
 std::vector<std::string> WordsOf(const std::string& location) {
     std::vector<std::string> words;
@@ -46,10 +88,23 @@ ItemIndex::ItemIndex(const Catalogue& catalogue, const CatalogueStore* titles)
                             place->second,
                             static_cast<uint8_t>(it.credit),
                             it.guarantee});
+        FPriceAsDouble.push_back(static_cast<double>(it.priceCents));
+        FCredit.push_back(static_cast<uint8_t>(it.credit));
+        FGuarantee.push_back(it.guarantee);
         FTitleAt.push_back(FLowered.size());
-        FLowered += Lowered(it.title);
+        std::string lowered = Lowered(it.title);
+        FLowered += lowered;
         FLowered += '\n';  // no word holds a line end, so no match runs into the next title
         uint32_t n = static_cast<uint32_t>(FRows.size() - 1);
+        // Each character and each pair of neighbours, for words too short for the title index.
+        std::vector<uint32_t> cps = CodePoints(lowered);
+        for (size_t k = 0; k < cps.size(); ++k)
+            for (uint64_t key :
+                 {GramKey(cps[k], 0), k + 1 < cps.size() ? GramKey(cps[k], cps[k + 1]) : 0}) {
+                if (!key) continue;
+                std::vector<uint32_t>& list = FGrams[key];
+                if (list.empty() || list.back() != n) list.push_back(n);
+            }
         for (int a : it.ancestors) {
             if (a <= 0 || a > maxCid) continue;
             int& slot = FCategorySlot[static_cast<size_t>(a)];
@@ -79,83 +134,113 @@ bool ItemIndex::TitleHas(uint32_t item, const std::string& loweredWord) const {
     return memmem(start, size, loweredWord.data(), loweredWord.size()) != nullptr;
 }
 
-bool ItemIndex::Keep(uint32_t item, const ItemQuery& q, const std::vector<bool>& places) const {
-    const Row& r = FRows[item];
-    if (q.cid && r.ancestors[0] != q.cid && r.ancestors[1] != q.cid && r.ancestors[2] != q.cid)
-        return false;
-    if (q.minCents && r.priceCents < *q.minCents) return false;
-    if (q.maxCents && r.priceCents > *q.maxCents) return false;
-    if (r.credit < q.minCredit || r.credit > q.maxCredit) return false;
-    if (q.guaranteeOnly && !r.guarantee) return false;
-    return places.empty() || places[r.place];
-}
-
 ItemPage ItemIndex::Search(const ItemQuery& q) const {
     const std::vector<Item>& items = FCatalogue.Items();
     ItemPage page;
-    // The locations that name one of the asked areas.
-    std::vector<bool> places;
-    if (!q.areas.empty()) {
-        places.assign(FPlaceWords.size(), false);
-        for (size_t p = 0; p < FPlaceWords.size(); ++p)
-            for (const std::string& area : q.areas)
-                if (std::find(FPlaceWords[p].begin(), FPlaceWords[p].end(), area) !=
-                    FPlaceWords[p].end())
-                    places[p] = true;
-    }
+    // The locations that name one of the asked areas (all of them when none is asked).
+    std::vector<uint8_t> places(FPlaceWords.size(), q.areas.empty());
+    for (size_t p = 0; p < FPlaceWords.size() && !q.areas.empty(); ++p)
+        for (const std::string& area : q.areas)
+            if (std::find(FPlaceWords[p].begin(), FPlaceWords[p].end(), area) !=
+                FPlaceWords[p].end())
+                places[p] = 1;
+    // The bounds as plain numbers, so one row is tested without a branch.
+    const int64_t lo = q.minCents.value_or(INT64_MIN), hi = q.maxCents.value_or(INT64_MAX);
+    const int cid = q.cid;
+    const bool anyCategory = cid == 0, anyGuarantee = !q.guaranteeOnly;
+    const uint8_t* place = places.data();
+    const int minCredit = q.minCredit, maxCredit = q.maxCredit;
+    const Row* rows = FRows.data();
+    auto Keep = [=](uint32_t i) {
+        const Row& r = rows[i];
+        return static_cast<bool>((anyCategory | (r.ancestors[0] == cid) | (r.ancestors[1] == cid) |
+                                  (r.ancestors[2] == cid)) &
+                                 (r.priceCents >= lo) & (r.priceCents <= hi) &
+                                 (r.credit >= minCredit) & (r.credit <= maxCredit) &
+                                 (anyGuarantee | r.guarantee) & (place[r.place] != 0));
+    };
     std::vector<std::string> words;
     for (const std::string& w : q.words) words.push_back(Lowered(w));
+    auto keep = [&](uint32_t i) {
+        if (!Keep(i)) return false;
+        for (const std::string& w : words)
+            if (!TitleHas(i, w)) return false;
+        return true;
+    };
+    if (q.cid < 0) return page;  // a category that does not exist
 
-    // The smallest list that holds every match: the title index's, the category's, or all.
-    std::vector<uint32_t> fromTitles;
+    // The shortest list that holds every match: the title index's for the long words, the
+    // character index's for each short one, the category's; none: every item.
     const std::vector<uint32_t>* candidates = nullptr;
+    auto consider = [&candidates](const std::vector<uint32_t>* list) {
+        if (!candidates || list->size() < candidates->size()) candidates = list;
+    };
+    std::vector<uint32_t> fromTitles;
     std::vector<int64_t> ids;
     if (FTitles && FTitles->TitleCandidates(q.words, ids)) {
         for (int64_t id : ids)
             if (const Item* it = FCatalogue.FindItem(id))
                 fromTitles.push_back(static_cast<uint32_t>(it - items.data()));
-        candidates = &fromTitles;
+        consider(&fromTitles);
+    }
+    static const std::vector<uint32_t> kNone;
+    for (const std::string& w : words) {
+        std::vector<uint32_t> cps = CodePoints(w);
+        if (cps.size() >= 3 && FTitles) continue;
+        // A longer word without the title index: its first two characters narrow it down.
+        uint64_t key = cps.size() == 1 ? GramKey(cps[0], 0) : GramKey(cps[0], cps[1]);
+        auto at = FGrams.find(key);
+        consider(at == FGrams.end() ? &kNone : &at->second);
     }
     if (q.cid > 0) {
-        static const std::vector<uint32_t> kNone;
-        const std::vector<uint32_t>* inCategory = &kNone;
-        if (static_cast<size_t>(q.cid) < FCategorySlot.size() &&
-            FCategorySlot[static_cast<size_t>(q.cid)] >= 0)
-            inCategory =
-                &FInCategory[static_cast<size_t>(FCategorySlot[static_cast<size_t>(q.cid)])];
-        if (!candidates || inCategory->size() < candidates->size()) candidates = inCategory;
-    } else if (q.cid < 0) {
-        return page;  // a category that does not exist
+        size_t slot = static_cast<size_t>(q.cid);
+        consider(slot < FCategorySlot.size() && FCategorySlot[slot] >= 0
+                     ? &FInCategory[static_cast<size_t>(FCategorySlot[slot])]
+                     : &kNone);
     }
-    std::vector<uint32_t> hits;
-    auto test = [&](uint32_t i) {
-        if (!Keep(i, q, places)) return;
-        for (const std::string& w : words)
-            if (!TitleHas(i, w)) return;
-        hits.push_back(i);
-    };
-    if (candidates)
-        for (uint32_t i : *candidates) test(i);
-    else
-        for (uint32_t i = 0; i < FRows.size(); ++i) test(i);
 
-    page.total = static_cast<int64_t>(hits.size());
+    std::vector<bool> hit;  // by item, when the matches are many
+    std::vector<uint32_t> hits;
+    if (candidates) {
+        for (uint32_t i : *candidates)
+            if (keep(i)) hits.push_back(i);
+        page.total = static_cast<int64_t>(hits.size());
+    } else {
+        // Every item, category aside (a category always gives a list): a plain count the
+        // compiler can turn into vector code when no area is asked.
+        const auto n = static_cast<uint32_t>(FRows.size());
+        int64_t total = 0;
+        if (lo > hi || minCredit > maxCredit) {
+            total = 0;
+        } else if (q.areas.empty()) {
+            constexpr double kAll = std::numeric_limits<double>::infinity();
+            total = CountInRanges(FPriceAsDouble.data(), FCredit.data(), FGuarantee.data(), n,
+                                  q.minCents ? static_cast<double>(*q.minCents) : -kAll,
+                                  q.maxCents ? static_cast<double>(*q.maxCents) : kAll, minCredit,
+                                  maxCredit, anyGuarantee);
+        } else {
+            for (uint32_t i = 0; i < n; ++i) total += Keep(i);
+        }
+        page.total = total;
+    }
     if (q.page < 1 || (q.page - 1) >= (page.total + kPageSize - 1) / kPageSize) return page;
     size_t first = static_cast<size_t>((q.page - 1) * kPageSize);
-    size_t last = std::min(hits.size(), first + kPageSize);
-    const std::vector<uint32_t>& rank = FRank[q.sort];
-    if (hits.size() * 8 > FRows.size()) {
+    size_t last = std::min(static_cast<size_t>(page.total), first + kPageSize);
+    if (!candidates || hits.size() * 8 > FRows.size()) {
         // Many matches: walk the precomputed order and pick them out.
-        std::vector<bool> hit(FRows.size(), false);
-        for (uint32_t i : hits) hit[i] = true;
+        if (candidates) {
+            hit.assign(FRows.size(), false);
+            for (uint32_t i : hits) hit[i] = true;
+        }
         size_t seen = 0;
         for (uint32_t i : FOrder[q.sort]) {
-            if (!hit[i]) continue;
+            if (candidates ? !hit[i] : !Keep(i)) continue;
             if (seen >= first) page.items.push_back(&items[i]);
             if (++seen == last) break;
         }
         return page;
     }
+    const std::vector<uint32_t>& rank = FRank[q.sort];
     auto before = [&rank](uint32_t a, uint32_t b) { return rank[a] < rank[b]; };
     auto begin = hits.begin() + static_cast<ptrdiff_t>(first);
     auto end = hits.begin() + static_cast<ptrdiff_t>(last);

@@ -4,6 +4,7 @@
 // and the store's trigram index for the keyword. Totals are exact.
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "Catalogue.h"
@@ -17,6 +18,11 @@ public:
     ItemPage Search(const ItemQuery& q) const;
 
 private:
+    bool TitleHas(uint32_t item, const std::string& loweredWord) const;
+
+    const Catalogue& FCatalogue;
+    const CatalogueStore* FTitles;
+    // The filter fields of each item side by side, for tests of single items in any order...
     struct Row {
         int64_t priceCents;
         int32_t ancestors[3];
@@ -24,12 +30,10 @@ private:
         uint8_t credit;
         bool guarantee;
     };
-    bool Keep(uint32_t item, const ItemQuery& q, const std::vector<bool>& places) const;
-    bool TitleHas(uint32_t item, const std::string& loweredWord) const;
-
-    const Catalogue& FCatalogue;
-    const CatalogueStore* FTitles;
     std::vector<Row> FRows;
+    // ...and the ones a pass over every item tests, a column each.
+    std::vector<double> FPriceAsDouble;  // cents: whole numbers, exact as doubles
+    std::vector<uint8_t> FCredit, FGuarantee;
     std::vector<std::vector<std::string>> FPlaceWords;  // the words of each distinct location
     std::string FLowered;                               // every title, ASCII letters lowered
     std::vector<size_t> FTitleAt;                       // where each title starts in FLowered
@@ -37,4 +41,6 @@ private:
     std::vector<uint32_t> FRank[kSortCount];            // each item's place in that order
     std::vector<std::vector<uint32_t>> FInCategory;     // by category index: items under it
     std::vector<int> FCategorySlot;                     // cid to FInCategory index, -1: none
+    // Items by each character of their lowered title, and by each pair of neighbours.
+    std::unordered_map<uint64_t, std::vector<uint32_t>> FGrams;
 };

@@ -1,5 +1,7 @@
 #include "ProxyServer.h"
 
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -24,10 +26,14 @@ const auto& kItemcatFieldNames = kDefaultItemcatNames;
 const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
 std::string Money(int64_t cents) {
+    // Whole yuan, a dot and two digits, without the cost of a formatted print.
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%lld.%02lld", static_cast<long long>(cents / 100),
-                  static_cast<long long>(cents % 100));
-    return buf;
+    char* end = std::to_chars(buf, buf + 24, cents / 100).ptr;
+    int64_t fraction = cents % 100;
+    *end++ = '.';
+    *end++ = static_cast<char>('0' + fraction / 10);
+    *end++ = static_cast<char>('0' + fraction % 10);
+    return std::string(buf, end);
 }
 
 // The field list: every name must be one this service knows, none twice.
@@ -109,30 +115,54 @@ bool ReadSignedRequest(const httplib::Request& req, httplib::Response& res,
 
 }  // namespace
 
-std::string XmlEscape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
+void AppendXmlText(std::string& out, std::string_view text) {
+    // Most texts hold nothing to replace: one pass to find out, one copy.
+    static const auto kSpecial = [] {
+        std::array<bool, 256> special{};
+        for (int c = 0; c < 0x20; ++c)
+            special[static_cast<size_t>(c)] = c != '\t' && c != '\n' && c != '\r';
+        for (unsigned char c : std::string_view("&<>\"")) special[c] = true;
+        return special;
+    }();
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return kSpecial[static_cast<unsigned char>(c)]; })) {
+        out.append(text);
+        return;
+    }
+    size_t plain = 0;  // start of the run not yet copied
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char* replacement = nullptr;
+        switch (text[i]) {
             case '&':
-                out += "&amp;";
+                replacement = "&amp;";
                 break;
             case '<':
-                out += "&lt;";
+                replacement = "&lt;";
                 break;
             case '>':
-                out += "&gt;";
+                replacement = "&gt;";
                 break;
             case '"':
-                out += "&quot;";
+                replacement = "&quot;";
                 break;
             default:
                 // Control characters other than tab and line ends are not allowed in XML.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                    continue;
-                out += c;
+                if (static_cast<unsigned char>(text[i]) < 0x20 && text[i] != '\t' &&
+                    text[i] != '\n' && text[i] != '\r')
+                    replacement = "";
         }
+        if (!replacement) continue;
+        out.append(text.substr(plain, i - plain));
+        out += replacement;
+        plain = i + 1;
     }
+    out.append(text.substr(plain));
+}
+
+std::string XmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendXmlText(out, text);
     return out;
 }
 
@@ -431,40 +461,82 @@ std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalog
     return std::nullopt;
 }
 
-std::string ItemField(const Item& it, const std::string& f, const std::vector<std::string>& words,
-                      const std::string& base) {
-    std::string id = std::to_string(it.num_iid);
-    if (f == "nick") return HtmlText(it.nick);
-    if (f == "title") return HighlightTitle(it.title, words);
-    if (f == "price") return Money(it.priceCents);
-    if (f == "pic_url") return it.picUrl.empty() ? base + "pic/" + id + ".jpg" : it.picUrl;
-    if (f == "num_iid") return id;
-    if (f == "click_url") return it.clickUrl.empty() ? base + "item/" + id : it.clickUrl;
-    if (f == "commission") return Money(it.commissionCents);
-    if (f == "commission_num") return std::to_string(it.commissionNum);
-    if (f == "commission_rate") return Money(it.commissionRateBp);
-    if (f == "commission_volume") return Money(it.commissionVolumeCents);
-    if (f == "shop_click_url")
-        return it.shopClickUrl.empty() ? base + "shop/" + std::to_string(it.sellerId)
-                                       : it.shopClickUrl;
-    if (f == "seller_credit_score") return std::to_string(it.credit);
-    if (f == "item_location") return HtmlText(it.location);
-    if (f == "volume") return std::to_string(it.volume);
-    return std::string();
+void AppendNumber(std::string& out, int64_t n) {
+    char buf[24];
+    out.append(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf));
+}
+
+// One field of an item, by its place in the service's field list, as XML text.
+void AppendItemField(std::string& out, const Item& it, size_t field,
+                     const std::vector<std::string>& words, const std::string& base) {
+    auto link = [&](const std::string& own, const char* path, int64_t id, const char* tail) {
+        if (!own.empty()) return AppendXmlText(out, own);
+        AppendXmlText(out, base);
+        out += path;
+        AppendNumber(out, id);
+        out += tail;
+    };
+    switch (field) {
+        case 0:
+            return AppendXmlText(out, HtmlText(it.nick));
+        case 1:
+            return AppendXmlText(out, HighlightTitle(it.title, words));
+        case 2:
+            return AppendXmlText(out, Money(it.priceCents));
+        case 3:
+            return link(it.picUrl, "pic/", it.num_iid, ".jpg");
+        case 4:
+            return AppendNumber(out, it.num_iid);
+        case 5:
+            return link(it.clickUrl, "item/", it.num_iid, "");
+        case 6:
+            return AppendXmlText(out, Money(it.commissionCents));
+        case 7:
+            return AppendNumber(out, it.commissionNum);
+        case 8:
+            return AppendXmlText(out, Money(it.commissionRateBp));
+        case 9:
+            return AppendXmlText(out, Money(it.commissionVolumeCents));
+        case 10:
+            return link(it.shopClickUrl, "shop/", it.sellerId, "");
+        case 11:
+            return AppendNumber(out, it.credit);
+        case 12:
+            return AppendXmlText(out, HtmlText(it.location));
+        case 13:
+            return AppendNumber(out, it.volume);
+    }
 }
 
 // The reply document of one page: the fields asked for, in the order asked.
 std::string ItemsReplyXml(const ItemPage& page, const std::vector<std::string>& fields,
                           const std::vector<std::string>& words, const std::string& base) {
-    std::string xml = std::string(kXmlHead) + "<tbk_items_get_response><total_results>" +
-                      std::to_string(page.total) + "</total_results><taobaoke_items>";
+    std::vector<size_t> which;
+    for (const std::string& f : fields)
+        which.push_back(static_cast<size_t>(
+            std::find(std::begin(kItemFieldNames), std::end(kItemFieldNames), f) -
+            std::begin(kItemFieldNames)));
+    std::string xml;
+    xml.reserve(1024 + page.items.size() * 1024);
+    xml += kXmlHead;
+    xml += "<tbk_items_get_response><total_results>";
+    AppendNumber(xml, page.total);
+    xml += "</total_results><taobaoke_items>";
     for (const Item* it : page.items) {
         xml += "<taobaoke_item>";
-        for (const std::string& f : fields)
-            xml += "<" + f + ">" + XmlEscape(ItemField(*it, f, words, base)) + "</" + f + ">";
+        for (size_t k = 0; k < fields.size(); ++k) {
+            xml += '<';
+            xml += fields[k];
+            xml += '>';
+            AppendItemField(xml, *it, which[k], words, base);
+            xml += "</";
+            xml += fields[k];
+            xml += '>';
+        }
         xml += "</taobaoke_item>";
     }
-    return xml + "</taobaoke_items></tbk_items_get_response>\n";
+    xml += "</taobaoke_items></tbk_items_get_response>\n";
+    return xml;
 }
 
 }  // namespace
