@@ -119,8 +119,7 @@ void CompareAtTwentyThousand() {
         double rates[2] = {};
         for (int turn = 0; turn < 4; ++turn)
             for (int which = 0; which < 2; ++which) {
-                Tbk_Items_Cond c =
-                    StartUpConditions((which ? indexed : scan)->BaseUrl(), kPid);
+                Tbk_Items_Cond c = StartUpConditions((which ? indexed : scan)->BaseUrl(), kPid);
                 c.keyword = Utf8ToGbk(keyword);
                 TTaobaoke_Items client;
                 ATbk_Items_Info* table = nullptr;
@@ -132,9 +131,10 @@ void CompareAtTwentyThousand() {
                 }
                 rates[which] += n / Seconds(start) / 4;
             }
-        std::printf("keyword '%s', through GetItems: testing every item %.0f/s, indexes %.0f/s: "
-                    "%.1fx\n",
-                    keyword, rates[0], rates[1], rates[1] / rates[0]);
+        std::printf(
+            "keyword '%s', through GetItems: testing every item %.0f/s, indexes %.0f/s: "
+            "%.1fx\n",
+            keyword, rates[0], rates[1], rates[1] / rates[0]);
     }
 }
 
@@ -178,8 +178,8 @@ void LargeCatalogue(int items, const fs::path& folder) {
         Catalogue generated(items, 1);
         WriteFeed(generated, feed);
     }
-    std::printf("feed written: %.0f MB in %.1f s\n",
-                static_cast<double>(fs::file_size(feed)) / 1e6, Seconds(start));
+    std::printf("feed written: %.0f MB in %.1f s\n", static_cast<double>(fs::file_size(feed)) / 1e6,
+                Seconds(start));
     {
         std::string error;
         start = Clock::now();
@@ -199,8 +199,8 @@ void LargeCatalogue(int items, const fs::path& folder) {
     std::printf("server start from the file (load and indexes): %.1f s\n", Seconds(start));
 
     const Catalogue& cat = server->Items();
-    const char* const words[] = {"手机", "连衣", "新款", "连衣裙", "蓝牙耳机", "男", "qq",
-                                 "MP3",  "T恤",  "包邮", "纯棉",   "不存在的词"};
+    const char* const words[] = {"手机", "连衣", "新款", "连衣裙", "蓝牙耳机", "男",
+                                 "qq",   "MP3",  "T恤",  "包邮",   "纯棉",     "不存在的词"};
     const char* const areas[] = {"浙江", "广州", "上海", "海外", "北京,上海"};
     std::mt19937 dice(9);
     auto below = [&dice](size_t n) { return static_cast<size_t>(dice() % n); };

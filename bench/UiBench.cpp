@@ -164,9 +164,8 @@ int main(int argc, char** argv) {
                 proxy.Count("pictures") + proxy.Count("credit") - picturesBefore);
     // The same page with every picture taken out: what re-rendering costs when none is fetched.
     // The two loads alternate, so drift in the machine's load falls on both alike.
-    const Text withoutPictures =
-        std::regex_replace(BuildPage(form.Tabs().At(form.Tabs().Active())),
-                           std::regex("<img [^>]*>"), "");
+    const Text withoutPictures = std::regex_replace(BuildPage(form.Tabs().At(form.Tabs().Active())),
+                                                    std::regex("<img [^>]*>"), "");
     std::vector<double> noPictureMs;
     for (int round = 0; round < 3; ++round) {
         std::vector<double> a = timeLoads([&] { LoadHtml(form.web, withoutPictures); });

@@ -466,6 +466,21 @@ void AppendNumber(std::string& out, int64_t n) {
     out.append(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf));
 }
 
+void AppendMoney(std::string& out, int64_t cents) {
+    AppendNumber(out, cents / 100);
+    out += '.';
+    out += static_cast<char>('0' + cents % 100 / 10);
+    out += static_cast<char>('0' + cents % 10);
+}
+
+// Text the result page reads as HTML, inside an XML element: escaped for both.
+void AppendHtmlXml(std::string& out, const std::string& text) {
+    if (text.find_first_of("&<>\"'") == std::string::npos)
+        AppendXmlText(out, text);  // nothing for HTML to escape, the common case
+    else
+        AppendXmlText(out, HtmlText(text));
+}
+
 // One field of an item, by its place in the service's field list, as XML text.
 void AppendItemField(std::string& out, const Item& it, size_t field,
                      const std::vector<std::string>& words, const std::string& base) {
@@ -478,11 +493,12 @@ void AppendItemField(std::string& out, const Item& it, size_t field,
     };
     switch (field) {
         case 0:
-            return AppendXmlText(out, HtmlText(it.nick));
+            return AppendHtmlXml(out, it.nick);
         case 1:
+            if (words.empty()) return AppendHtmlXml(out, it.title);
             return AppendXmlText(out, HighlightTitle(it.title, words));
         case 2:
-            return AppendXmlText(out, Money(it.priceCents));
+            return AppendMoney(out, it.priceCents);
         case 3:
             return link(it.picUrl, "pic/", it.num_iid, ".jpg");
         case 4:
@@ -490,19 +506,19 @@ void AppendItemField(std::string& out, const Item& it, size_t field,
         case 5:
             return link(it.clickUrl, "item/", it.num_iid, "");
         case 6:
-            return AppendXmlText(out, Money(it.commissionCents));
+            return AppendMoney(out, it.commissionCents);
         case 7:
             return AppendNumber(out, it.commissionNum);
         case 8:
-            return AppendXmlText(out, Money(it.commissionRateBp));
+            return AppendMoney(out, it.commissionRateBp);
         case 9:
-            return AppendXmlText(out, Money(it.commissionVolumeCents));
+            return AppendMoney(out, it.commissionVolumeCents);
         case 10:
             return link(it.shopClickUrl, "shop/", it.sellerId, "");
         case 11:
             return AppendNumber(out, it.credit);
         case 12:
-            return AppendXmlText(out, HtmlText(it.location));
+            return AppendHtmlXml(out, it.location);
         case 13:
             return AppendNumber(out, it.volume);
     }
