@@ -71,8 +71,8 @@ std::vector<std::string> WordsOf(const std::string& location) {
 
 }  // namespace
 
-ItemIndex::ItemIndex(const Catalogue& catalogue, const CatalogueStore* titles)
-    : FCatalogue(catalogue), FTitles(titles) {
+ItemIndex::ItemIndex(const Catalogue& catalogue, const CatalogueStore* titles, size_t trigramAbove)
+    : FCatalogue(catalogue), FTitles(titles), FTrigramAbove(trigramAbove) {
     const std::vector<Item>& items = catalogue.Items();
     std::map<std::string, uint32_t> places;
     FRows.reserve(items.size());
@@ -175,28 +175,36 @@ ItemPage ItemIndex::Search(const ItemQuery& q) const {
     auto consider = [&candidates](const std::vector<uint32_t>* list) {
         if (!candidates || list->size() < candidates->size()) candidates = list;
     };
-    std::vector<uint32_t> fromTitles;
-    std::vector<int64_t> ids;
-    if (FTitles && FTitles->TitleCandidates(q.words, ids)) {
-        for (int64_t id : ids)
-            if (const Item* it = FCatalogue.FindItem(id))
-                fromTitles.push_back(static_cast<uint32_t>(it - items.data()));
-        consider(&fromTitles);
-    }
     static const std::vector<uint32_t> kNone;
+    bool longWord = false;
     for (const std::string& w : words) {
+        // The word's rarest character pair (its character, when it has only one).
         std::vector<uint32_t> cps = CodePoints(w);
-        if (cps.size() >= 3 && FTitles) continue;
-        // A longer word without the title index: its first two characters narrow it down.
-        uint64_t key = cps.size() == 1 ? GramKey(cps[0], 0) : GramKey(cps[0], cps[1]);
-        auto at = FGrams.find(key);
-        consider(at == FGrams.end() ? &kNone : &at->second);
+        longWord |= cps.size() >= 3;
+        const std::vector<uint32_t>* rarest = nullptr;
+        for (size_t k = 0; k < std::max<size_t>(1, cps.size() - 1); ++k) {
+            auto at = FGrams.find(GramKey(cps[k], cps.size() > 1 ? cps[k + 1] : 0));
+            const std::vector<uint32_t>* list = at == FGrams.end() ? &kNone : &at->second;
+            if (!rarest || list->size() < rarest->size()) rarest = list;
+        }
+        consider(rarest);
     }
     if (q.cid > 0) {
         size_t slot = static_cast<size_t>(q.cid);
         consider(slot < FCategorySlot.size() && FCategorySlot[slot] >= 0
                      ? &FInCategory[static_cast<size_t>(FCategorySlot[slot])]
                      : &kNone);
+    }
+    // The trigram index costs a few milliseconds a lookup: worth it only where the lists at hand
+    // are long, as for words made of common characters.
+    std::vector<uint32_t> fromTitles;
+    std::vector<int64_t> ids;
+    if (longWord && FTitles && candidates->size() > FTrigramAbove &&
+        FTitles->TitleCandidates(q.words, ids)) {
+        for (int64_t id : ids)
+            if (const Item* it = FCatalogue.FindItem(id))
+                fromTitles.push_back(static_cast<uint32_t>(it - items.data()));
+        consider(&fromTitles);
     }
 
     std::vector<bool> hit;  // by item, when the matches are many
