@@ -169,8 +169,8 @@ ItemPage ItemIndex::Search(const ItemQuery& q) const {
     };
     if (q.cid < 0) return page;  // a category that does not exist
 
-    // The shortest list that holds every match: the title index's for the long words, the
-    // character index's for each short one, the category's; none: every item.
+    // The shortest list that holds every match: each word's rarest character pair, the
+    // category's items, the trigram index's where those are long; none: every item.
     const std::vector<uint32_t>* candidates = nullptr;
     auto consider = [&candidates](const std::vector<uint32_t>* list) {
         if (!candidates || list->size() < candidates->size()) candidates = list;
@@ -180,6 +180,7 @@ ItemPage ItemIndex::Search(const ItemQuery& q) const {
     for (const std::string& w : words) {
         // The word's rarest character pair (its character, when it has only one).
         std::vector<uint32_t> cps = CodePoints(w);
+        if (cps.empty()) return page;  // as FindFolded has it: an empty word matches nothing
         longWord |= cps.size() >= 3;
         const std::vector<uint32_t>* rarest = nullptr;
         for (size_t k = 0; k < std::max<size_t>(1, cps.size() - 1); ++k) {

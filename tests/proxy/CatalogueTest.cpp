@@ -106,6 +106,9 @@ TEST(ItemIndex, AgreesWithTestingEveryItem) {
     ItemQuery unknown;
     unknown.cid = -1;
     EXPECT_EQ(index.Search(unknown).total, 0);
+    ItemQuery emptyWord;
+    emptyWord.words = {""};
+    EXPECT_EQ(index.Search(emptyWord).total, ScanItems(cat, emptyWord).total);
 }
 
 TEST(FeedImport, AddsUpdatesAndServesTheItems) {
