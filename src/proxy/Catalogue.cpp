@@ -251,14 +251,7 @@ ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q) {
     return page;
 }
 
-std::string HtmlText(std::string_view text) {
-    // Most texts hold nothing to replace.
-    if (text.find_first_of("&<>\"'") == std::string_view::npos) return std::string(text);
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) AppendHtmlChar(out, c);
-    return out;
-}
+namespace {
 
 void AppendHtmlChar(std::string& out, char c) {
     switch (c) {
@@ -280,6 +273,17 @@ void AppendHtmlChar(std::string& out, char c) {
         default:
             out += c;
     }
+}
+
+}  // namespace
+
+std::string HtmlText(std::string_view text) {
+    // Most texts hold nothing to replace.
+    if (text.find_first_of("&<>\"'") == std::string_view::npos) return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) AppendHtmlChar(out, c);
+    return out;
 }
 
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words) {

@@ -101,7 +101,6 @@ ItemPage ScanItems(const Catalogue& catalogue, const ItemQuery& q);
 // The result page takes the item's texts as HTML (the title carries the highlight markup), so
 // they leave here as HTML text: an imported title cannot bring markup or script along.
 std::string HtmlText(std::string_view text);
-void AppendHtmlChar(std::string& out, char c);
 // The title as HTML with every occurrence of the query's words wrapped in a highlight span.
 std::string HighlightTitle(const std::string& title, const std::vector<std::string>& words);
 // Byte offset of needle in hay from 'from' on, ASCII letters compared without case.

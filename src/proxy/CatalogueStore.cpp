@@ -44,6 +44,12 @@ CREATE VIRTUAL TABLE item_title USING fts5(
   title, content='item', content_rowid='num_iid', tokenize='trigram');
 )sql";
 
+int64_t CharacterCount(const std::string& utf8) {
+    int64_t n = 0;
+    for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
 std::string Message(sqlite3* db) { return db ? sqlite3_errmsg(db) : "out of memory"; }
 
 // A prepared statement that finalises itself.
@@ -318,17 +324,15 @@ bool CatalogueStore::Save(const Catalogue& catalogue, std::string& error) {
             SQLITE_DONE)
             return error = Message(FDb), fail();
     }
-    int lastSeller = -1;
     std::vector<bool> sellerSeen;
     for (const Item& it : catalogue.Items()) {
         if (it.sellerId >= static_cast<int>(sellerSeen.size()))
             sellerSeen.resize(static_cast<size_t>(it.sellerId) + 1);
-        if (it.sellerId != lastSeller && !sellerSeen[static_cast<size_t>(it.sellerId)]) {
+        if (!sellerSeen[static_cast<size_t>(it.sellerId)]) {
             sellerSeen[static_cast<size_t>(it.sellerId)] = true;
             if (FStatements->addSeller.Bind(1, it.sellerId).Bind(2, it.nick).Step() != SQLITE_DONE)
                 return error = Message(FDb), fail();
         }
-        lastSeller = it.sellerId;
         if (!Put(it, error)) return fail();
     }
     return Commit(error);
@@ -373,12 +377,6 @@ bool CatalogueStore::Load(Catalogue& catalogue, std::string& error) const {
     }
     if (rc != SQLITE_DONE) return error = Message(FDb), false;
     return catalogue.Finish(error);
-}
-
-int64_t CatalogueStore::CharacterCount(const std::string& utf8) {
-    int64_t n = 0;
-    for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
 }
 
 bool CatalogueStore::TitleCandidates(const std::vector<std::string>& words,

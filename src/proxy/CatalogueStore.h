@@ -46,8 +46,6 @@ public:
     bool Commit(std::string& error);
     void Rollback();
 
-    static int64_t CharacterCount(const std::string& utf8);
-
 private:
     explicit CatalogueStore(sqlite3* db);
     bool Exec(const char* sql, std::string& error) const;

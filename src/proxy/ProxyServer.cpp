@@ -25,15 +25,23 @@ const auto& kItemcatFieldNames = kDefaultItemcatNames;
 
 const char* const kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
+void AppendNumber(std::string& out, int64_t n) {
+    char buf[24];
+    out.append(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf));
+}
+
+// Whole yuan, a dot and two digits, without the cost of a formatted print.
+void AppendMoney(std::string& out, int64_t cents) {
+    AppendNumber(out, cents / 100);
+    out += '.';
+    out += static_cast<char>('0' + cents % 100 / 10);
+    out += static_cast<char>('0' + cents % 10);
+}
+
 std::string Money(int64_t cents) {
-    // Whole yuan, a dot and two digits, without the cost of a formatted print.
-    char buf[32];
-    char* end = std::to_chars(buf, buf + 24, cents / 100).ptr;
-    int64_t fraction = cents % 100;
-    *end++ = '.';
-    *end++ = static_cast<char>('0' + fraction / 10);
-    *end++ = static_cast<char>('0' + fraction % 10);
-    return std::string(buf, end);
+    std::string out;
+    AppendMoney(out, cents);
+    return out;
 }
 
 // The field list: every name must be one this service knows, none twice.
@@ -113,8 +121,6 @@ bool ReadSignedRequest(const httplib::Request& req, httplib::Response& res,
     return true;
 }
 
-}  // namespace
-
 void AppendXmlText(std::string& out, std::string_view text) {
     // Most texts hold nothing to replace: one pass to find out, one copy.
     static const auto kSpecial = [] {
@@ -158,6 +164,8 @@ void AppendXmlText(std::string& out, std::string_view text) {
     }
     out.append(text.substr(plain));
 }
+
+}  // namespace
 
 std::string XmlEscape(const std::string& text) {
     std::string out;
@@ -459,18 +467,6 @@ std::optional<Refusal> ReadItemQuery(const RawQuery& q, const Catalogue& catalog
         query.page = *page;
     }
     return std::nullopt;
-}
-
-void AppendNumber(std::string& out, int64_t n) {
-    char buf[24];
-    out.append(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, n).ptr - buf));
-}
-
-void AppendMoney(std::string& out, int64_t cents) {
-    AppendNumber(out, cents / 100);
-    out += '.';
-    out += static_cast<char>('0' + cents % 100 / 10);
-    out += static_cast<char>('0' + cents % 10);
 }
 
 // Text the result page reads as HTML, inside an XML element: escaped for both.

@@ -72,4 +72,3 @@ private:
 // treats it as a failed search.
 std::string ErrorDocument(int code, const std::string& message);
 std::string XmlEscape(const std::string& text);
-void AppendXmlText(std::string& out, std::string_view text);

@@ -40,10 +40,10 @@ Text Tbk_Items_Info::*const kItemProperties[kItemFieldCount] = {
 
 namespace {
 
-// The entries a new reply clears, and the leading fields it clears in each; the rest are
-// always rewritten before anything reads them.
+// The entries a new reply clears, and in each the leading fields, nick to commission_volume
+// (total_results among them); the rest are always rewritten before anything reads them.
 constexpr int kClearedEntries = 43;
-constexpr int kClearedFields = 11;
+constexpr int kClearedProperties = 10;  // of kItemProperties: nick to commission_volume
 
 struct QueryParam {
     const char* name;
@@ -144,20 +144,10 @@ Text ItemsRequestUrl(Tbk_Items_Cond cond, const Tbk_Items_Info& names) {
 namespace {
 
 void ClearTable(ATbk_Items_Info& table) {
-    static Text Tbk_Items_Info::*const kCleared[kClearedFields] = {
-        &Tbk_Items_Info::nick,
-        &Tbk_Items_Info::title,
-        &Tbk_Items_Info::price,
-        &Tbk_Items_Info::total_results,
-        &Tbk_Items_Info::pic_url,
-        &Tbk_Items_Info::num_iid,
-        &Tbk_Items_Info::click_url,
-        &Tbk_Items_Info::commission,
-        &Tbk_Items_Info::commission_num,
-        &Tbk_Items_Info::commission_rate,
-        &Tbk_Items_Info::commission_volume};
-    for (int i = 0; i < kClearedEntries; ++i)
-        for (Text Tbk_Items_Info::*field : kCleared) (table[i].*field).clear();
+    for (int i = 0; i < kClearedEntries; ++i) {
+        table[i].total_results.clear();
+        for (int k = 0; k < kClearedProperties; ++k) (table[i].*kItemProperties[k]).clear();
+    }
 }
 
 }  // namespace
