@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "PageText.h"
 #include "Service.h"
 
 namespace {
@@ -91,8 +92,8 @@ Text Assemble(const Pieces& p, const TAB& tab, Rest&& rest) {
     for (int i = 0; i < kTabItems && !tab.Items[i].title.empty(); ++i) {
         const Tbk_Items_Info& it = tab.Items[i];
         page += p.itemOpen;
-        Fill(page, p.picture, {std::to_string(i), it.pic_url});
-        Fill(page, p.title, {it.click_url, it.title});
+        Fill(page, p.picture, {std::to_string(i), PageAddress(it.pic_url)});
+        Fill(page, p.title, {PageAddress(it.click_url), PageTitle(it.title)});
         rest(page, it);
         page += p.itemClose;
     }
@@ -104,10 +105,10 @@ Text Assemble(const Pieces& p, const TAB& tab, Rest&& rest) {
 Text BuildListPage(const TAB& tab) {
     const Pieces& p = ListPieces();
     return Assemble(p, tab, [&p](Text& page, const Tbk_Items_Info& it) {
-        Fill(page, p.nick, {it.shop_click_url, it.nick});
-        Fill(page, p.price, {it.price});
-        Fill(page, p.location, {it.item_location});
-        Fill(page, p.sold, {it.volume});
+        Fill(page, p.nick, {PageAddress(it.shop_click_url), PageText(it.nick)});
+        Fill(page, p.price, {PageNumber(it.price, true)});
+        Fill(page, p.location, {PageText(it.item_location)});
+        Fill(page, p.sold, {PageNumber(it.volume, false)});
         Fill(page, p.credit, {CreditIconFor(it.seller_credit_score)});
     });
 }
@@ -115,10 +116,12 @@ Text BuildListPage(const TAB& tab) {
 Text BuildGridPage(const TAB& tab) {
     const Pieces& p = GridPieces();
     return Assemble(p, tab, [&p](Text& page, const Tbk_Items_Info& it) {
-        Fill(page, p.price, {it.price});
-        Fill(page, p.sold, {it.volume});
-        Fill(page, p.nick, {it.shop_click_url, it.nick, CreditIconFor(it.seller_credit_score)});
-        Fill(page, p.location, {it.item_location});
+        Fill(page, p.price, {PageNumber(it.price, true)});
+        Fill(page, p.sold, {PageNumber(it.volume, false)});
+        Fill(page, p.nick,
+             {PageAddress(it.shop_click_url), PageText(it.nick),
+              CreditIconFor(it.seller_credit_score)});
+        Fill(page, p.location, {PageText(it.item_location)});
     });
 }
 

@@ -3,7 +3,8 @@
 
 #include "Tabs.h"
 
-// Values are inserted as they are: markup in a title (the keyword highlight) stays markup.
+// Service values go in through the rules of PageText: the keyword highlight in a title stays
+// markup, everything else is text, addresses are http(s) or inert, numbers are digits.
 Text BuildListPage(const TAB& tab);
 Text BuildGridPage(const TAB& tab);
 // The layout the tab's view position chooses: 0 the list, anything else the grid.

@@ -5,24 +5,11 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
+#include "PagePolicy.h"
 #include "Platform.h"
 #include "ResultPage.h"
 
 namespace {
-
-// A window the page asked for: its first navigation goes to the user's browser, then it goes.
-class ExternalWindow : public QWebEnginePage {
-public:
-    using QWebEnginePage::QWebEnginePage;
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        if (url.scheme() == "http" || url.scheme() == "https")
-            platform::OpenUrl(url.toString().toStdString());
-        deleteLater();
-        return false;
-    }
-};
 
 const char* const kHasDocument = "quellotHasDocument";
 
@@ -31,6 +18,27 @@ const char* const kHasDocument = "quellotHasDocument";
 // One fixed http origin keeps them at hand; the reserved name never resolves, so nothing is
 // fetched from it and the page gets no same-origin access to any real server.
 const char* const kResultPageOrigin = "http://quellot.invalid/";
+
+// Only web addresses reach the user's browser: never a file, a program's scheme, or the
+// page's own made-up origin (where a relative or empty link would lead).
+void OpenExternally(const QUrl& url) {
+    if ((url.scheme() == "http" || url.scheme() == "https") &&
+        url.host() != QUrl(kResultPageOrigin).host())
+        platform::OpenUrl(url.toString().toStdString());
+}
+
+// A window the page asked for: its first navigation goes to the user's browser, then it goes.
+class ExternalWindow : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        OpenExternally(url);
+        deleteLater();
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -62,14 +70,12 @@ BrowserPage::BrowserPage(QObject* parent) : QWebEnginePage(parent) {
 
 QWebEnginePage* BrowserPage::createWindow(WebWindowType) { return new ExternalWindow(this); }
 
+// The page never goes anywhere: the only loads it takes are the program's own (a typed
+// navigation comes only from this side: the blank page and each page set from memory). A link
+// goes to the user's browser; a script, a form, a refresh or a frame the page tries is refused.
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (type == NavigationTypeBackForward) return false;
-    if (type == NavigationTypeLinkClicked && isMainFrame) {
-        if (url.scheme() == "http" || url.scheme() == "https")
-            platform::OpenUrl(url.toString().toStdString());
-        return false;
-    }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+    if (type == NavigationTypeLinkClicked && isMainFrame) OpenExternally(url);
+    return isMainFrame && type == NavigationTypeTyped;
 }
 
 void NavigateBlank(QWebEngineView* browser) {
@@ -79,7 +85,7 @@ void NavigateBlank(QWebEngineView* browser) {
 
 void LoadHtml(QWebEngineView* browser, const Text& html) {
     if (!browser->property(kHasDocument).toBool()) return;
-    std::string bytes = HtmlStream(html);
+    std::string bytes = HtmlStream(WithPagePolicy(html));
     browser->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
                         "text/html;charset=gb2312", QUrl(kResultPageOrigin));
 }

@@ -81,7 +81,7 @@ TEST(ResultPage, EndsAtTheFirstEmptyTitle) {
     EXPECT_EQ(BuildGridPage(t), ExpectedGrid(t, 12));
 }
 
-TEST(ResultPage, CreditPictureAndUnescapedValues) {
+TEST(ResultPage, CreditPictureAndPercentSigns) {
     const std::pair<const char*, const char*> scores[] = {{"1", "b_red_1.gif"},
                                                           {"6", "s_blue_1.gif"},
                                                           {"20", "s_crown_5.gif"},
@@ -98,10 +98,11 @@ TEST(ResultPage, CreditPictureAndUnescapedValues) {
     }
     TAB t = TabWith(1);
     t.Items[0].title = "<span class=h>\xCA\xD6\xBB\xFA</span> 100% %s %d";
-    t.Items[0].price = "%d";
     Text page = BuildListPage(t);
-    EXPECT_NE(page.find(">\xA3\xA4</span><span class=\"b\">%d</span>"), Text::npos);
+    EXPECT_NE(page.find("<span class=h>\xCA\xD6\xBB\xFA</span> 100% %s %d</span>"), Text::npos);
     EXPECT_EQ(page, ExpectedList(t, 1));
+    t.Items[0].price = "%d";  // not a number: shows nothing, and is not a placeholder either
+    EXPECT_NE(BuildListPage(t).find(">\xA3\xA4</span><span class=\"b\"></span>"), Text::npos);
 }
 
 TEST(ResultPage, StreamForTheBrowser) {
