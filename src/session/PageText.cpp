@@ -39,14 +39,19 @@ size_t ReferenceLength(std::string_view text) {
     return digits > 0 && i < text.size() && text[i] == ';' ? i + 1 : 0;
 }
 
-// Bytes of the GBK (GB18030) character starting at text[at]. The bytes that matter to HTML
-// (<, >, &, quotes) are all below 0x40 and never the trail byte of a two-byte character, but a
-// cut for length must not split one.
+// Bytes of the GBK (GB18030) character starting at text[at]. A lead byte takes its trail only
+// when the trail is one: the browser's decoder gives a lone lead byte back as a replacement
+// character and reads the next byte afresh, so a "<" after it is markup and must be seen here
+// too. The bytes that matter to HTML (<, >, &, quotes) are below 0x40 and never a trail byte.
 size_t CharLength(std::string_view text, size_t at) {
     auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
-    if (byte(at) < 0x80) return 1;
-    size_t n = byte(at + 1) >= 0x30 && byte(at + 1) <= 0x39 ? 4 : 2;
-    return std::min(n, text.size() - at);
+    auto digit = [](unsigned b) { return b >= 0x30 && b <= 0x39; };
+    auto high = [](unsigned b) { return b >= 0x81 && b <= 0xFE; };
+    if (!high(byte(at))) return 1;
+    unsigned second = byte(at + 1);
+    if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE)) return 2;
+    if (digit(second) && high(byte(at + 2)) && digit(byte(at + 3))) return 4;
+    return 1;
 }
 
 // The highlight forms the service writes; anything else that looks like markup is text.

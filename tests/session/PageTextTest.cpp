@@ -30,6 +30,10 @@ TEST(PageText, TitlesKeepOnlyTheHighlight) {
         {"<!--", "&lt;!--"},
         {std::string("a\0b", 3), "ab"},
         {"\"quoted\" 'too'", "\"quoted\" 'too'"},  // text, not an attribute: harmless
+        // A lead byte without its trail: the browser reads the "<" after it afresh.
+        {"<span class=h>\xFA</span><script>", "<span class=h>\xFA</span>&lt;script&gt;"},
+        {"\xFA<script>\x81\x30\x81<b>", "\xFA&lt;script&gt;\x81\x30\x81&lt;b&gt;"},
+        {"\x81\x30\x81\x30<\xCA\xD6", "\x81\x30\x81\x30&lt;\xCA\xD6"},
     };
     for (const Case& c : cases) EXPECT_EQ(PageTitle(c.in), c.out) << c.in;
     EXPECT_EQ(PageText("<span class=h>a</span>"), "&lt;span class=h&gt;a&lt;/span&gt;");

@@ -114,7 +114,9 @@ inline std::string Check(const std::string& page) {
                 return "address '" + value + "'";
             if (StartsWith(attribute, "on") && !GoodHandler(value))
                 return "handler '" + value + "'";
-            if (attribute == "class" && !kClasses.count(value)) return "class '" + value + "'";
+            // Pages have no doctype: the engine matches class names without case.
+            if (attribute == "class" && !kClasses.count(Lower(value)))
+                return "class '" + value + "'";
             if ((attribute == "target" && value != "_blank") ||
                 (attribute == "id" && value != "click_url"))
                 return attribute + " '" + value + "'";
