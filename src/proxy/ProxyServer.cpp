@@ -185,22 +185,45 @@ std::string ErrorDocument(int code, const std::string& message) {
            "</code><msg>" + XmlEscape(message) + "</msg></error_response>\n";
 }
 
+namespace {
+
+// Plain http, or https only when both files are given and make a pair; on an error a plain
+// server that is never bound, so the routes can still be set.
+std::unique_ptr<httplib::Server> MakeServer(const ProxyOptions& o, std::string& error) {
+    if (o.tlsCert.empty() && o.tlsKey.empty()) return std::make_unique<httplib::Server>();
+    if (o.tlsCert.empty() || o.tlsKey.empty()) {
+        error = "TLS needs both --tls-cert and --tls-key";
+        return std::make_unique<httplib::Server>();
+    }
+    auto tls = std::make_unique<httplib::SSLServer>(o.tlsCert.c_str(), o.tlsKey.c_str());
+    if (tls->is_valid()) return tls;
+    error = "cannot serve TLS with " + o.tlsCert + " and " + o.tlsKey +
+            " (unreadable, not PEM, or not a certificate and its key)";
+    return std::make_unique<httplib::Server>();
+}
+
+}  // namespace
+
 ProxyServer::ProxyServer(ProxyOptions options) : FOptions(std::move(options)) {
-    // The generated catalogue takes the same way through a database as an imported one.
-    bool generated = FOptions.catalogue.empty();
-    FStore = CatalogueStore::Open(generated ? ":memory:" : FOptions.catalogue,
-                                  CatalogueStore::Mode::ReadOnly, FLoadError);
-    if (FStore && generated && !FStore->Save(Catalogue(FOptions.items, FOptions.seed), FLoadError))
-        FStore.reset();
-    if (FStore && !FStore->Load(FCatalogue, FLoadError)) FStore.reset();
-    if (FStore) FIndex = std::make_unique<ItemIndex>(FCatalogue, FStore.get());
+    FServer = MakeServer(FOptions, FLoadError);
+    if (FLoadError.empty()) {
+        // The generated catalogue takes the same way through a database as an imported one.
+        bool generated = FOptions.catalogue.empty();
+        FStore = CatalogueStore::Open(generated ? ":memory:" : FOptions.catalogue,
+                                      CatalogueStore::Mode::ReadOnly, FLoadError);
+        if (FStore && generated &&
+            !FStore->Save(Catalogue(FOptions.items, FOptions.seed), FLoadError))
+            FStore.reset();
+        if (FStore && !FStore->Load(FCatalogue, FLoadError)) FStore.reset();
+        if (FStore) FIndex = std::make_unique<ItemIndex>(FCatalogue, FStore.get());
+    }
     Routes();
 }
 
 ProxyServer::~ProxyServer() { Stop(); }
 
 std::string ProxyServer::BaseUrl() const {
-    return "http://" + FOptions.host + ":" + std::to_string(FPort) + "/";
+    return std::string(Scheme()) + "://" + FOptions.host + ":" + std::to_string(FPort) + "/";
 }
 
 int ProxyServer::Count(const std::string& endpoint) const {
@@ -222,26 +245,26 @@ std::string ProxyServer::PublicBase(const httplib::Request& req) const {
     for (char c : host)
         plain &= (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                  c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-    return plain ? "http://" + host + "/" : BaseUrl();
+    return plain ? std::string(Scheme()) + "://" + host + "/" : BaseUrl();
 }
 
 bool ProxyServer::Bind(std::string& error) {
     if (!FIndex) return error = FLoadError, false;
     // The library's default adds SO_REUSEPORT, which lets a second server share a port that is
     // already in use without a word; only SO_REUSEADDR here, so a taken port is an error.
-    FServer.set_socket_options([](socket_t sock) {
+    FServer->set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
-    FServer.set_tcp_nodelay(true);
-    FServer.set_keep_alive_max_count(1000);
-    FServer.set_keep_alive_timeout(2);
-    FServer.set_read_timeout(10);
-    FServer.set_payload_max_length(64 * 1024);
+    FServer->set_tcp_nodelay(true);
+    FServer->set_keep_alive_max_count(1000);
+    FServer->set_keep_alive_timeout(2);
+    FServer->set_read_timeout(10);
+    FServer->set_payload_max_length(64 * 1024);
     if (FOptions.port == 0)
-        FPort = FServer.bind_to_any_port(FOptions.host);
+        FPort = FServer->bind_to_any_port(FOptions.host);
     else
-        FPort = FServer.bind_to_port(FOptions.host, FOptions.port) ? FOptions.port : -1;
+        FPort = FServer->bind_to_port(FOptions.host, FOptions.port) ? FOptions.port : -1;
     if (FPort <= 0) {
         error = "cannot listen on " + FOptions.host + ":" + std::to_string(FOptions.port) +
                 " (address in use or not available)";
@@ -252,15 +275,15 @@ bool ProxyServer::Bind(std::string& error) {
 
 bool ProxyServer::Start(std::string& error) {
     if (!Bind(error)) return false;
-    FThread = std::thread([this] { FServer.listen_after_bind(); });
-    while (!FServer.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    FThread = std::thread([this] { FServer->listen_after_bind(); });
+    while (!FServer->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
-void ProxyServer::Serve() { FServer.listen_after_bind(); }
+void ProxyServer::Serve() { FServer->listen_after_bind(); }
 
 void ProxyServer::Stop() {
-    FServer.stop();
+    FServer->stop();
     if (FThread.joinable()) FThread.join();
 }
 
@@ -293,32 +316,32 @@ void ServePicture(const httplib::Request& req, httplib::Response& res, const std
 
 void ProxyServer::Routes() {
     if (FOptions.accessLog)
-        FServer.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+        FServer->set_logger([](const httplib::Request& req, const httplib::Response& res) {
             std::string line = req.remote_addr + " " + req.method + " " + req.target + " " +
                                std::to_string(res.status) + " " + std::to_string(res.body.size()) +
                                "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
             std::fflush(stdout);
         });
-    FServer.set_exception_handler(
+    FServer->set_exception_handler(
         [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
             res.status = 500;
             res.set_content(ErrorDocument(500, "internal error"), "text/xml; charset=utf-8");
         });
 
-    FServer.Get("/taobao/tbk_items.php", [this](const auto& req, auto& res) {
+    FServer->Get("/taobao/tbk_items.php", [this](const auto& req, auto& res) {
         Counted("items");
         HandleItems(req, res);
     });
-    FServer.Get("/taobao/tb_itemcats.php", [this](const auto& req, auto& res) {
+    FServer->Get("/taobao/tb_itemcats.php", [this](const auto& req, auto& res) {
         Counted("itemcats");
         HandleItemcats(req, res);
     });
-    FServer.Get("/taobao/IV/ok.php", [this](const auto& req, auto& res) {
+    FServer->Get("/taobao/IV/ok.php", [this](const auto& req, auto& res) {
         Counted("softinfo");
         HandleSoftInfo(req, res);
     });
-    FServer.Get("/taobao/IV/count.html", [this](const auto&, auto& res) {
+    FServer->Get("/taobao/IV/count.html", [this](const auto&, auto& res) {
         Counted("count");
         Reply(res,
               "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>count</title></head>"
@@ -326,37 +349,37 @@ void ProxyServer::Routes() {
                   std::to_string(Count("count")) + "</body></html>",
               "text/html; charset=utf-8");
     });
-    FServer.Get("/stats", [this](const auto&, auto& res) {
+    FServer->Get("/stats", [this](const auto&, auto& res) {
         std::lock_guard lock(FMutex);
         std::string json = "{";
         for (const auto& [name, n] : FCounts)
             json += (json.size() > 1 ? ",\"" : "\"") + name + "\":" + std::to_string(n);
         Reply(res, json + "}\n", "application/json");
     });
-    FServer.Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)",
-                [this](const httplib::Request& req, auto& res) {
-                    Counted("pictures");
-                    int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
-                    int size = req.matches[2] == "sum" ? 80 : 160;
-                    ServePicture(req, res, "p1-" + std::to_string(id) + "-" + std::to_string(size),
-                                 [id, size] { return ItemPicturePng(id, size); });
-                });
-    FServer.Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))",
-                [this](const httplib::Request& req, auto& res) {
-                    Counted("credit");
-                    int level = CreditLevelOfFile(req.matches[1]);
-                    if (!level) {
-                        res.status = 404;
-                        return;
-                    }
-                    ServePicture(req, res, "c1-" + std::to_string(level),
-                                 [level] { return CreditPicturePng(level); });
-                });
-    FServer.Get("/healthz", [this](const auto&, auto& res) {
+    FServer->Get(R"(/pic/(\d{1,12})\.jpg_(sum|160x160)\.jpg)",
+                 [this](const httplib::Request& req, auto& res) {
+                     Counted("pictures");
+                     int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
+                     int size = req.matches[2] == "sum" ? 80 : 160;
+                     ServePicture(req, res, "p1-" + std::to_string(id) + "-" + std::to_string(size),
+                                  [id, size] { return ItemPicturePng(id, size); });
+                 });
+    FServer->Get(R"(/newrank/([a-z_0-9]{1,20}\.gif))",
+                 [this](const httplib::Request& req, auto& res) {
+                     Counted("credit");
+                     int level = CreditLevelOfFile(req.matches[1]);
+                     if (!level) {
+                         res.status = 404;
+                         return;
+                     }
+                     ServePicture(req, res, "c1-" + std::to_string(level),
+                                  [level] { return CreditPicturePng(level); });
+                 });
+    FServer->Get("/healthz", [this](const auto&, auto& res) {
         Reply(res, "ok " + std::to_string(FCatalogue.Items().size()) + " items\n",
               "text/plain; charset=utf-8");
     });
-    FServer.Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
+    FServer->Get(R"(/item/(\d{1,12}))", [this](const httplib::Request& req, auto& res) {
         Counted("item");
         int64_t id = ParseDecimal(req.matches[1].str()).value_or(0);
         const Item* found = FCatalogue.FindItem(id);
@@ -373,7 +396,7 @@ void ProxyServer::Routes() {
                   ".jpg_160x160.jpg\"></body></html>",
               "text/html; charset=utf-8");
     });
-    FServer.Get(R"(/shop/(\d{1,9}))", [this](const httplib::Request& req, auto& res) {
+    FServer->Get(R"(/shop/(\d{1,9}))", [this](const httplib::Request& req, auto& res) {
         Counted("shop");
         int seller = static_cast<int>(ParseDecimal(req.matches[1].str()).value_or(0));
         std::string list;
@@ -398,11 +421,11 @@ void ProxyServer::Routes() {
         std::ifstream in(FOptions.updatePackage, std::ios::binary);
         auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
                                                      std::istreambuf_iterator<char>());
-        FServer.Get("/update/" + FOptions.updateName + ".zip",
-                    [this, package](const auto&, auto& res) {
-                        Counted("update");
-                        Reply(res, *package, "application/zip");
-                    });
+        FServer->Get("/update/" + FOptions.updateName + ".zip",
+                     [this, package](const auto&, auto& res) {
+                         Counted("update");
+                         Reply(res, *package, "application/zip");
+                     });
     }
 }
 

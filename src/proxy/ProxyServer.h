@@ -26,6 +26,8 @@ struct ProxyOptions {
     std::string updatePackage;  // a file to serve as the update package; empty: none
     std::string updateName = "Quellot";
     bool accessLog = true;
+    // Both set: the service speaks https only, with this certificate chain and key (PEM files).
+    std::string tlsCert, tlsKey;
 };
 
 class ProxyServer {
@@ -51,6 +53,7 @@ private:
     void Routes();
     void Counted(const std::string& endpoint);
     std::string PublicBase(const httplib::Request& req) const;
+    const char* Scheme() const { return FOptions.tlsCert.empty() ? "http" : "https"; }
 
     void HandleItems(const httplib::Request& req, httplib::Response& res);
     void HandleItemcats(const httplib::Request& req, httplib::Response& res);
@@ -61,7 +64,7 @@ private:
     Catalogue FCatalogue;
     std::unique_ptr<ItemIndex> FIndex;
     std::string FLoadError;
-    httplib::Server FServer;
+    std::unique_ptr<httplib::Server> FServer;
     std::thread FThread;
     int FPort = 0;
     mutable std::mutex FMutex;

@@ -29,6 +29,8 @@ const char* const kUsage =
     "  --offer-version V      version offered to clients (default v2.0: no update)\n"
     "  --update-package FILE  zip file served as the update package\n"
     "  --update-name NAME     base name of the update (default Quellot)\n"
+    "  --tls-cert FILE        serve https with this certificate chain (PEM; needs --tls-key)\n"
+    "  --tls-key FILE         the certificate's private key (PEM)\n"
     "  --help                 this text\n";
 
 bool SafeName(const std::string& name) {
@@ -158,6 +160,10 @@ int main(int argc, char** argv) {
             options.updatePackage = value;
         else if (flag == "--update-name")
             options.updateName = value;
+        else if (flag == "--tls-cert")
+            options.tlsCert = value;
+        else if (flag == "--tls-key")
+            options.tlsKey = value;
         else {
             std::fprintf(stderr, "quellot-proxy: unknown option %s\n%s", flag.c_str(), kUsage);
             return 2;

@@ -8,6 +8,8 @@ const char* FailureName(Failure failure) {
             return "invalid request";
         case Failure::Connection:
             return "connection";
+        case Failure::Tls:
+            return "TLS";
         case Failure::IdleTimeout:
             return "idle time-out";
         case Failure::TotalTimeout:

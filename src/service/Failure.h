@@ -6,6 +6,7 @@ enum class Failure {
     None,
     InvalidRequest,  // conditions that make no request (no publisher, no URL, nothing to search)
     Connection,      // no connection, a refused or broken one, a bad URL
+    Tls,             // the https peer's certificate did not verify, or no secure channel
     IdleTimeout,     // no data for the read time-out
     TotalTimeout,    // the whole call ran out of time
     TooSlow,         // less than the minimum rate over a window

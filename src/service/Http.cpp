@@ -8,7 +8,10 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "ServiceConfig.h"
 #include "Xml.h"
+
+std::string HttpCaFile = QUELLOT_CA_FILE;
 
 void InitServiceLibraries() {
     static std::once_flag once;
@@ -22,6 +25,24 @@ void InitServiceLibraries() {
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kDefaultConnectTimeoutMs = 30000;
+
+bool IsTlsError(CURLcode code) {
+    switch (code) {
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_ENGINE_INITFAILED:
+            return true;
+        default:
+            return false;
+    }
+}
 }  // namespace
 
 struct HttpClient::Transfer {
@@ -110,6 +131,9 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
         easy, CURLOPT_CONNECTTIMEOUT_MS,
         static_cast<long>(FReadTimeoutMs > 0 ? FReadTimeoutMs : kDefaultConnectTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_TCP_NODELAY, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!HttpCaFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, HttpCaFile.c_str());
 
     FFailure = Failure::Connection;
     if (curl_multi_add_handle(multi, easy) != CURLM_OK) return false;
@@ -176,6 +200,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
             if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) result = msg->data.result;
     }
     curl_multi_remove_handle(multi, easy);
+    if (IsTlsError(result)) FFailure = Failure::Tls;
     if (t.tooLarge) FFailure = Failure::TooLarge;
     if (t.refused) FFailure = Failure::Refused;
     if (!ok || result != CURLE_OK || t.tooLarge || t.refused) return false;

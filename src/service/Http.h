@@ -12,6 +12,10 @@
 // Every component calls it too, so forgetting it costs nothing but the thread-safety guarantee.
 void InitServiceLibraries();
 
+// The certificate authorities an https peer is verified against, as a PEM file; empty: the
+// system's store. Verification is never off. A build setting; tests point it at their own CA.
+extern std::string HttpCaFile;
+
 class HttpClient {
 public:
     static constexpr size_t kDefaultMaxBody = 16u << 20;

@@ -14,6 +14,7 @@ struct TestProxyConfig {
     std::string offerVersion = "v2.0";
     std::string updatePackage;
     std::string updateName = "Quellot";
+    std::string tlsCert, tlsKey;
 };
 
 inline std::unique_ptr<ProxyServer> StartTestProxy(const TestProxyConfig& c = {}) {
@@ -26,6 +27,8 @@ inline std::unique_ptr<ProxyServer> StartTestProxy(const TestProxyConfig& c = {}
     o.offerVersion = c.offerVersion;
     o.updatePackage = c.updatePackage;
     o.updateName = c.updateName;
+    o.tlsCert = c.tlsCert;
+    o.tlsKey = c.tlsKey;
     auto proxy = std::make_unique<ProxyServer>(o);
     std::string error;
     if (!proxy->Start(error)) ADD_FAILURE() << error;

@@ -151,7 +151,7 @@ TEST_F(HostilePage, OnlyThePagesOwnScriptAndHandlersRun) {
         "<img src=\"data:,\" onerror=\"document.documentElement.dataset.pwned='handler'\">"
         "<a id=\"bad\" href=\"javascript:document.documentElement.dataset.pwned='js-url'\">bad</a>"
         "<iframe srcdoc=\"<script>parent.document.documentElement.dataset.pwned='frame'</script>\">"
-        "</iframe>";
+        "</iframe><meta http-equiv=\"refresh\" content=\"0;url=http://evil.example/\">";
     page.insert(page.find("</body>"), injected);
     bool loaded = false;
     auto connection = QObject::connect(Web()->page(), &QWebEnginePage::loadFinished,
@@ -170,4 +170,5 @@ TEST_F(HostilePage, OnlyThePagesOwnScriptAndHandlersRun) {
     ASSERT_TRUE(WaitFor([&] { return !FOpened.empty(); }));
     EXPECT_EQ(FOpened, std::vector<std::string>{"http://ok.example/after"});
     EXPECT_EQ(Pwned(), "");
+    EXPECT_EQ(Web()->url(), QUrl("http://quellot.invalid/"));  // the refresh went nowhere
 }
