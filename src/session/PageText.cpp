@@ -13,10 +13,12 @@ constexpr size_t kMaxAddress = 2048;
 
 bool IsAsciiAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
 
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+        if (AsciiLower(text[i]) != prefix[i]) return false;
     return true;
 }
 
@@ -41,8 +43,7 @@ size_t ReferenceLength(std::string_view text) {
 
 // Bytes of the GBK (GB18030) character starting at text[at]. A lead byte takes its trail only
 // when the trail is one: the browser's decoder gives a lone lead byte back as a replacement
-// character and reads the next byte afresh, so a "<" after it is markup and must be seen here
-// too. The bytes that matter to HTML (<, >, &, quotes) are below 0x40 and never a trail byte.
+// character and reads the next byte afresh.
 size_t CharLength(std::string_view text, size_t at) {
     auto byte = [&](size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
     auto digit = [](unsigned b) { return b >= 0x30 && b <= 0x39; };
@@ -54,47 +55,92 @@ size_t CharLength(std::string_view text, size_t at) {
     return 1;
 }
 
+// The bytes that are markup in text. None of them is ever the trail of a multi-byte character
+// (trails are 0x30 and up), so they are markup wherever they stand, even after a lone lead
+// byte: a text is scanned byte by byte and copied in runs between them.
+constexpr std::array<bool, 256> kMarkupBytes = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : {'<', '>', '&', '\0'}) table[c] = true;
+    return table;
+}();
+bool IsMarkupByte(char c) { return kMarkupBytes[static_cast<unsigned char>(c)]; }
+
+// How much of a run of whole characters fits into room bytes.
+size_t Fit(std::string_view run, size_t room) {
+    size_t used = 0;
+    for (size_t n; used < run.size() && used + (n = CharLength(run, used)) <= room;) used += n;
+    return used;
+}
+
 // The highlight forms the service writes; anything else that looks like markup is text.
 constexpr std::array<std::string_view, 3> kHighlightOpen = {"<span class=h>", "<span class=\"h\">",
                                                             "<span class='h'>"};
 constexpr std::string_view kHighlightClose = "</span>";
 
+// What the page gets for the markup byte at the start of rest, and how many bytes it stands for.
+std::pair<std::string_view, size_t> Replacement(std::string_view rest, bool highlights,
+                                                bool& open) {
+    if (rest[0] == '<' && highlights) {
+        if (open && StartsWithNoCase(rest, kHighlightClose)) {
+            open = false;
+            return {rest.substr(0, kHighlightClose.size()), kHighlightClose.size()};
+        }
+        for (std::string_view form : kHighlightOpen)
+            if (!open && StartsWithNoCase(rest, form)) {
+                open = true;
+                return {rest.substr(0, form.size()), form.size()};
+            }
+    }
+    switch (rest[0]) {
+        case '<':
+            return {"&lt;", 1};
+        case '>':
+            return {"&gt;", 1};
+        case '&':
+            if (size_t reference = ReferenceLength(rest))
+                return {rest.substr(0, reference), reference};
+            return {"&amp;", 1};
+        default:  // NUL: the parser would show a replacement character
+            return {"", 1};
+    }
+}
+
+// Text at most kMaxText bytes long, cut only between characters and between whole pieces.
 Text Escape(std::string_view text, bool highlights) {
     Text out;
-    out.reserve(text.size());
+    out.reserve(std::min(text.size(), kMaxText) + kHighlightClose.size());
     bool open = false;
-    for (size_t at = 0; at < text.size() && out.size() < kMaxText;) {
-        std::string_view rest = text.substr(at);
-        size_t take = CharLength(text, at);
-        const char c = text[at];
-        if (c == '<' && highlights) {
-            std::string_view tag;
-            if (open && StartsWithNoCase(rest, kHighlightClose)) tag = kHighlightClose;
-            for (std::string_view form : kHighlightOpen)
-                if (!open && StartsWithNoCase(rest, form)) tag = form;
-            if (!tag.empty()) {
-                out.append(rest.substr(0, tag.size()));
-                open = !open;
-                at += tag.size();
-                continue;
-            }
+    for (size_t at = 0; at < text.size();) {
+        size_t end = at;
+        while (end < text.size() && !IsMarkupByte(text[end])) ++end;
+        std::string_view run = text.substr(at, end - at);
+        if (out.size() + run.size() > kMaxText) {
+            out.append(run.substr(0, Fit(run, kMaxText - out.size())));
+            break;
         }
-        if (c == '<') {
-            out += "&lt;";
-        } else if (c == '>') {
-            out += "&gt;";
-        } else if (c == '&') {
-            size_t reference = ReferenceLength(rest);
-            out += reference ? rest.substr(0, reference) : std::string_view("&amp;");
-            take = std::max<size_t>(reference, 1);
-        } else if (c != '\0') {  // the parser would show a replacement character
-            out.append(rest.substr(0, take));
+        out.append(run);
+        if (end == text.size()) break;
+        bool wasOpen = open;
+        auto [piece, used] = Replacement(text.substr(end), highlights, open);
+        if (out.size() + piece.size() > kMaxText) {
+            open = wasOpen;
+            break;
         }
-        at += take;
+        out.append(piece);
+        at = end + used;
     }
     if (open) out += kHighlightClose;
     return out;
 }
+
+// Controls, space and the characters that could end a quoted attribute or start markup.
+constexpr std::array<bool, 256> kEncodedBytes = [] {
+    std::array<bool, 256> table{};
+    for (int b = 0; b <= 0x20; ++b) table[b] = true;
+    for (unsigned char c : {'\x7F', '"', '\'', '<', '>', '`'}) table[c] = true;
+    return table;
+}();
+bool NeedsEncoding(char c) { return kEncodedBytes[static_cast<unsigned char>(c)]; }
 
 }  // namespace
 
@@ -111,15 +157,16 @@ Text PageAddress(std::string_view address) {
     Text out;
     out.reserve(address.size());
     static const char kHex[] = "0123456789ABCDEF";
-    for (char c : address) {
-        auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b == 0x7F || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`') {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        } else {
-            out += c;
-        }
+    for (size_t at = 0; at < address.size();) {
+        size_t end = at;
+        while (end < address.size() && !NeedsEncoding(address[end])) ++end;
+        out.append(address.substr(at, end - at));
+        if (end == address.size()) break;
+        auto b = static_cast<unsigned char>(address[end]);
+        out += '%';
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+        at = end + 1;
     }
     return out;
 }
