@@ -16,31 +16,14 @@
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
+#include "WindowFixture.h"
 
 namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class HostilePage : public testing::Test {
+class HostilePage : public WindowFixture {
 protected:
-    static void SetUpTestSuite() { gProxy = StartTestProxy({.items = 500}).release(); }
-    static void TearDownTestSuite() {
-        delete gProxy;
-        gProxy = nullptr;
-    }
-    void SetUp() override {
-        ServiceBaseUrl = gProxy->BaseUrl();
-        FOpener.emplace([this](const std::string& url) { FOpened.push_back(url); });
-        FForm = StartWindow(FNothingFound);
-        ASSERT_TRUE(FForm);
-        FOpened.clear();
-    }
-    void TearDown() override {
-        FForm.reset();
-        FOpener.reset();
-        ServiceBaseUrl = gProxy->BaseUrl();
-    }
-
     QWebEngineView* Web() { return FForm->web; }
     QString Js(const char* script) { return Evaluate(Web(), Q(script)).toString(); }
     QString Pwned() { return Js("String(document.documentElement.dataset.pwned || '')"); }
@@ -69,14 +52,7 @@ protected:
         ASSERT_GE(at.x(), 0) << selector << " " << n;
         QTest::mouseMove(Web()->focusProxy(), at);
     }
-
-    static ProxyServer* gProxy;
-    std::unique_ptr<TForm1> FForm;
-    int FNothingFound = 0;
-    std::vector<std::string> FOpened;
-    std::optional<platform::ScopedUrlOpener> FOpener;
 };
-ProxyServer* HostilePage::gProxy = nullptr;
 
 std::string Fixture() {
     std::ifstream file(QUELLOT_SOURCE_DIR "/tests/fixtures/hostile_items.xml", std::ios::binary);

@@ -19,32 +19,14 @@
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
+#include "WindowFixture.h"
 
 namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
-class MainWindow : public testing::Test {
+class MainWindow : public WindowFixture {
 protected:
-    static void SetUpTestSuite() { gProxy = StartTestProxy({.items = 4000}).release(); }
-    static void TearDownTestSuite() {
-        delete gProxy;
-        gProxy = nullptr;
-    }
-
-    void SetUp() override {
-        ServiceBaseUrl = gProxy->BaseUrl();
-        FOpener.emplace([this](const std::string& url) { FOpened.push_back(url); });
-        FForm = StartWindow(FNothingFound);
-        ASSERT_TRUE(FForm);
-    }
-    void TearDown() override {
-        FForm.reset();
-        FOpener.reset();
-        ServiceBaseUrl = gProxy->BaseUrl();
-    }
-
-    TForm1& Form() { return *FForm; }
     int Searches() const { return gProxy->Count("items"); }
     // Waits until the search started last has been handled.
     bool Finished() {
@@ -61,14 +43,7 @@ protected:
     int ItemsShown() {
         return Evaluate(Form().web, "document.querySelectorAll('[id=click_url]').length").toInt();
     }
-
-    static ProxyServer* gProxy;
-    std::unique_ptr<TForm1> FForm;
-    int FNothingFound = 0;
-    std::vector<std::string> FOpened;
-    std::optional<platform::ScopedUrlOpener> FOpener;
 };
-ProxyServer* MainWindow::gProxy = nullptr;
 
 }  // namespace
 
