@@ -49,7 +49,8 @@ int CheckEveryPage(ProxyServer& proxy, const char* keywordUtf8) {
 TEST(PageBytes, TheGeneratedCatalogueServedAsItIs) {
     auto proxy = StartTestProxy({.items = 20000, .seed = 1});  // what scripts/run serves
     EXPECT_EQ(CheckEveryPage(*proxy, ""), 20000);
-    for (const char* word : {"手机", "连衣裙", "新款", "mp3"}) EXPECT_GT(CheckEveryPage(*proxy, word), 0) << word;
+    for (const char* word : {"手机", "连衣裙", "新款", "mp3"})
+        EXPECT_GT(CheckEveryPage(*proxy, word), 0) << word;
 }
 
 TEST(PageBytes, TheExampleFeedsServedAsTheyAre) {
