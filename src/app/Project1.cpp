@@ -3,13 +3,22 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdlib>
+#include <cstring>
 
 #include "Http.h"
+#include "Platform.h"
 #include "Skin.h"
 #include "Unit1.h"
+#include "UpdateTransaction.h"
 
 int main(int argc, char** argv) {
+    // Started by an update to prove this program runs: the update it belongs to is waiting for
+    // the window and must not be undone as an interrupted one.
+    bool proving = false;
+    for (int i = 1; i < argc; ++i) proving |= std::strcmp(argv[i], "--update-ready") == 0;
+    if (!proving) RecoverUpdate(platform::ProgramDirectory(), platform::TempDirectory());
     // Before any thread exists: the service libraries' global set-up.
     InitServiceLibraries();
     // The browser engine refuses to run as root with its sandbox on.
@@ -21,5 +30,6 @@ int main(int argc, char** argv) {
     TForm1 form;
     form.FormCreate();
     form.show();
+    if (proving) QTimer::singleShot(0, [] { MarkUpdateReady(platform::ProgramDirectory()); });
     return app.exec();
 }

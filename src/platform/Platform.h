@@ -11,6 +11,13 @@ namespace platform {
 
 // Starts a program without waiting for it; false when it could not be started.
 bool StartDetached(const std::string& program, const std::vector<std::string>& args);
+// Starts a program as a child of this process, to watch it; its process id, or -1.
+int StartChild(const std::string& program, const std::vector<std::string>& args);
+// True while the child runs; once it has ended (exited or killed) false, and it is reaped.
+bool ChildRunning(int pid);
+// Ends the child at once and reaps it.
+void KillChild(int pid);
+
 // The first of the names found on the search path, or empty.
 std::string FindProgram(const std::vector<std::string>& names);
 

@@ -1,4 +1,5 @@
 #include <limits.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -48,6 +49,34 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
     close(pipefd[0]);
     waitpid(child, nullptr, 0);
     return started;
+}
+
+int StartChild(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all{program};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // A session of its own, as a program the user started: it outlives this one.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    int rc = posix_spawn(&pid, program.c_str(), nullptr, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    return rc == 0 ? pid : -1;
+}
+
+bool ChildRunning(int pid) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    return r == 0;
+}
+
+void KillChild(int pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
 }
 
 std::string FindProgram(const std::vector<std::string>& names) {

@@ -16,6 +16,7 @@
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
 #include "Text.h"
+#include "UpdatePackage.h"
 
 namespace {
 
@@ -421,6 +422,15 @@ void ProxyServer::Routes() {
         std::ifstream in(FOptions.updatePackage, std::ios::binary);
         auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
                                                      std::istreambuf_iterator<char>());
+        UpdateOffer offer;
+        std::string error;
+        if (!FOptions.updateKey.empty() && DescribePackage(*package, offer, error))
+            FUpdateSignature = SignUpdate(FOptions.updateName, FOptions.offerVersion, offer,
+                                          FOptions.updateKey, error);
+        if (!error.empty() && FLoadError.empty()) {
+            FLoadError = error;
+            FIndex.reset();
+        }
         FServer->Get("/update/" + FOptions.updateName + ".zip",
                      [this, package](const auto&, auto& res) {
                          Counted("update");
@@ -666,7 +676,8 @@ void ProxyServer::HandleSoftInfo(const httplib::Request& req, httplib::Response&
     }
     std::string base = PublicBase(req);
     // Values are read by their line, not by their key: name, notes, package name, version,
-    // package address, release date.
+    // package address, and the maker's signature of the package (where a release date stood,
+    // which no client reads).
     std::string text =
         "[Quellot]\r\n"
         "product=Quellot\r\n"
@@ -678,8 +689,8 @@ void ProxyServer::HandleSoftInfo(const httplib::Request& req, httplib::Response&
         FOptions.offerVersion +
         "\r\n"
         "update_url=" +
-        base + "update/" + FOptions.updateName +
-        ".zip\r\n"
-        "released=2026-12-10\r\n";
+        base + "update/" + FOptions.updateName + ".zip\r\n" +
+        (FUpdateSignature.empty() ? "released=2026-12-10" : "signature=" + FUpdateSignature) +
+        "\r\n";
     Reply(res, text, "text/plain; charset=utf-8");
 }

@@ -25,6 +25,7 @@ struct ProxyOptions {
     std::string offerVersion = "v2.0";
     std::string updatePackage;  // a file to serve as the update package; empty: none
     std::string updateName = "Quellot";
+    std::string updateKey;  // the maker's Ed25519 private key (PEM) the package is signed with
     bool accessLog = true;
     // Both set: the service speaks https only, with this certificate chain and key (PEM files).
     std::string tlsCert, tlsKey;
@@ -69,6 +70,7 @@ private:
     int FPort = 0;
     mutable std::mutex FMutex;
     std::map<std::string, int> FCounts;
+    std::string FUpdateSignature;  // the software information's signature entry, when signed
 };
 
 // The XML error document every refused request gets: it has no total_results, so the client

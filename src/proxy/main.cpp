@@ -29,6 +29,7 @@ const char* const kUsage =
     "  --offer-version V      version offered to clients (default v2.0: no update)\n"
     "  --update-package FILE  zip file served as the update package\n"
     "  --update-name NAME     base name of the update (default Quellot)\n"
+    "  --update-key FILE     sign the update package with this Ed25519 private key (PEM)\n"
     "  --tls-cert FILE        serve https with this certificate chain (PEM; needs --tls-key)\n"
     "  --tls-key FILE         the certificate's private key (PEM)\n"
     "  --help                 this text\n";
@@ -160,6 +161,8 @@ int main(int argc, char** argv) {
             options.updatePackage = value;
         else if (flag == "--update-name")
             options.updateName = value;
+        else if (flag == "--update-key")
+            options.updateKey = value;
         else if (flag == "--tls-cert")
             options.tlsCert = value;
         else if (flag == "--tls-key")

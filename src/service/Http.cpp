@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <mutex>
 #include <stdexcept>
 
@@ -113,8 +114,9 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
     CURLM* multi = FMulti;
     const Clock::time_point start = Clock::now();
     Transfer t{&sink, FMaxBody, false, false, 0, start};
-    Clock::time_point windowStart = start;
-    size_t windowBytes = 0;
+    // What had arrived by when, a sample every 100 ms or more: the rate holds over any
+    // window, not only over windows that start where an earlier one ended.
+    std::deque<std::pair<Clock::time_point, size_t>> arrived{{start, 0}};
 
     // Every option is set afresh so that nothing from an earlier call carries over.
     curl_easy_reset(easy);
@@ -175,18 +177,18 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
             waitMs = std::clamp(FTotalTimeoutMs - spent, 1, waitMs);
         }
         if (FMinRate > 0 && FRateWindowMs > 0) {
-            int window = since(windowStart);
-            if (window >= FRateWindowMs) {
-                if ((t.received - windowBytes) * 1000 < FMinRate * static_cast<size_t>(window)) {
-                    FFailure = Failure::TooSlow;
-                    ok = false;
-                    break;
-                }
-                windowStart = now;
-                windowBytes = t.received;
-                window = 0;
+            if (since(arrived.back().first) >= 100) arrived.emplace_back(now, t.received);
+            const Clock::time_point windowStart = now - std::chrono::milliseconds(FRateWindowMs);
+            // The front is the newest sample at or before the window's start.
+            while (arrived.size() >= 2 && arrived[1].first <= windowStart) arrived.pop_front();
+            if (arrived.front().first <= windowStart &&
+                (t.received - arrived.front().second) * 1000 <
+                    FMinRate * static_cast<size_t>(FRateWindowMs)) {
+                FFailure = Failure::TooSlow;
+                ok = false;
+                break;
             }
-            waitMs = std::clamp(FRateWindowMs - window, 1, waitMs);
+            waitMs = std::min(waitMs, 100);
         }
         if (curl_multi_poll(multi, nullptr, 0, waitMs, nullptr) != CURLM_OK) {
             ok = false;

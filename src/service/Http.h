@@ -34,7 +34,8 @@ public:
     void SetTotalTimeout(int milliseconds) { FTotalTimeoutMs = milliseconds; }
     int TotalTimeout() const { return FTotalTimeoutMs; }
     // For large bodies, where no total bound fits every line: fails when less than this many
-    // bytes per second arrived over any window of this length. 0 bytes: no bound.
+    // bytes per second arrived over any window of this length (sliding, to a tenth of a
+    // second). 0 bytes: no bound.
     void SetMinimumRate(size_t bytesPerSecond, int windowMs) {
         FMinRate = bytesPerSecond;
         FRateWindowMs = windowMs;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <climits>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -103,23 +105,43 @@ bool WriteEntry(zip_t* z, const Entry& e, const std::string& destDir) {
         if (!ok) break;
     }
     if (zip_fclose(f) != 0) ok = false;
+    if (ok && fsync(fd) != 0) ok = false;  // on disk before its name says it is there
     if (close(fd) != 0) ok = false;
     if (ok) ok = rename(part.c_str(), (destDir + e.bareName).c_str()) == 0;
     if (!ok) unlink(part.c_str());
     return ok;
 }
 
+// Names become file names: nothing that is no character of a name (controls, line ends), and
+// nothing longer than a file name may be.
+bool PrintableName(const std::string& name) {
+    if (name.size() > NAME_MAX) return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') return false;
+    return true;
+}
+
 }  // namespace
 
-bool UnzipPackage(const std::string& zipName, const std::string& destDir,
-                  const ReplaceQuestion& ask, const std::string& executable) {
+bool SyncFolder(const std::string& dir) {
+    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+
+StageResult StagePackage(const std::string& zipName, const std::string& stageDir,
+                         const StageRules& rules, std::vector<StagedFile>& staged) {
+    staged.clear();
     int error = 0;
     std::unique_ptr<zip_t, ZipCloser> z(zip_open(zipName.c_str(), ZIP_RDONLY, &error));
-    if (!z) return false;
+    if (!z) return StageResult::Broken;
     zip_int64_t count = zip_get_num_entries(z.get(), 0);
-    if (count < 0) return false;
-    // Every entry is checked before anything is written.
+    if (count < 0 || static_cast<zip_uint64_t>(count) > rules.maxEntries)
+        return StageResult::Broken;
+    // Every entry is checked before anything is written; a name's last entry is the one kept.
     std::vector<Entry> entries;
+    std::map<std::string, size_t> byName;
     zip_uint64_t total = 0;
     for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
         std::string name = DecodeName(z.get(), i);
@@ -128,22 +150,45 @@ bool UnzipPackage(const std::string& zipName, const std::string& destDir,
         size_t slash = name.find_last_of("/\\");
         std::string bare = slash == std::string::npos ? name : name.substr(slash + 1);
         // Only a plain file name lands in the program's folder: nothing above or beside it.
-        if (bare.empty() || bare == "." || bare == ".." || bare.find('\0') != std::string::npos)
-            continue;
+        if (bare.empty() || bare == "." || bare == "..") continue;
+        if (!PrintableName(bare)) return StageResult::Broken;
         bool symlink = false;
         mode_t mode = ModeOf(z.get(), i, symlink);
         if (symlink) continue;
-        if (!executable.empty() && bare == executable) mode = Runnable(mode);
+        if (!rules.executable.empty() && bare == rules.executable) {
+            mode = Runnable(mode);
+            if (!rules.installedAs.empty()) bare = rules.installedAs;
+        }
         zip_stat_t st;
-        if (zip_stat_index(z.get(), i, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE)) return false;
+        if (zip_stat_index(z.get(), i, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+            return StageResult::Broken;
         total += st.size;
-        if (total > kMaxTotalSize) return false;
-        entries.push_back({i, bare, st.size, mode});
+        if (total > kMaxTotalSize) return StageResult::Broken;
+        auto [at, fresh] = byName.emplace(bare, entries.size());
+        if (fresh)
+            entries.push_back({i, bare, st.size, mode});
+        else
+            entries[at->second] = {i, bare, st.size, mode};
     }
     for (const Entry& e : entries) {
-        std::string target = destDir + e.bareName;
-        if (access(target.c_str(), F_OK) == 0 && !(ask && ask(e.bareName))) continue;
-        if (!WriteEntry(z.get(), e, destDir)) return false;
+        struct stat target;
+        bool exists = lstat((rules.programDir + e.bareName).c_str(), &target) == 0;
+        // A folder or a link under the name cannot be replaced by a rename, nor undone.
+        if (exists && !S_ISREG(target.st_mode)) return StageResult::Broken;
+        if (exists && !(rules.ask && rules.ask(e.bareName))) {
+            if (e.bareName == (rules.installedAs.empty() ? rules.executable : rules.installedAs))
+                return StageResult::Declined;
+            continue;
+        }
+        if (!WriteEntry(z.get(), e, stageDir)) return StageResult::Broken;
+        staged.push_back({e.bareName, exists});
     }
-    return true;
+    return SyncFolder(stageDir) ? StageResult::Staged : StageResult::Broken;
+}
+
+bool UnzipPackage(const std::string& zipName, const std::string& destDir,
+                  const ReplaceQuestion& ask, const std::string& executable) {
+    std::vector<StagedFile> staged;
+    return StagePackage(zipName, destDir, {destDir, ask, executable, executable}, staged) ==
+           StageResult::Staged;
 }

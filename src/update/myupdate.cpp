@@ -4,48 +4,41 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <climits>
 #include <cstdio>
 
 #include "Platform.h"
 #include "Service.h"
+#include "UpdateTransaction.h"
 #include "WindowMessages.h"
-
-constexpr int kDownloadIdleTimeoutMs = 60000;
-constexpr size_t kDownloadMinimumRate = 4096;  // bytes a second, on average over the window
-constexpr int kDownloadRateWindowMs = 30000;
-constexpr size_t kMaxPackageSize = size_t{1} << 30;
 
 namespace {
 
-std::string ShellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
+constexpr int kDownloadIdleTimeoutMs = 60000;
+constexpr size_t kDownloadMinimumRate = 4096;  // bytes a second, over any window of this
+constexpr int kDownloadRateWindowMs = 30000;
+constexpr uint64_t kMaxPackageSize = uint64_t{1} << 30;
+// Room left over on the disk beyond the package and its files, for everything else.
+constexpr uint64_t kSpareSpace = uint64_t{1} << 20;
+// After it says it is up, the new program must still run a moment later.
+constexpr int kAliveAfterReadyMs = 500;
+
+// A package name becomes a file name: it must be a plain name.
+bool PlainName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || name.size() > 200) return false;
+    for (char c : name)
+        if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == '\x7F')
+            return false;
+    return true;
 }
 
-// A package name becomes a file name in two folders: it must be a plain name.
-bool PlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\") == std::string::npos && name.find('\0') == std::string::npos;
+std::string BaseName(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
-
-std::string UpdateShellText(const std::string& exePath, const std::string& scriptPath) {
-    return "#!/bin/sh\n"
-           "# Removes the replaced executable once it can, then itself.\n"
-           "i=0\n"
-           "while [ -e " +
-           ShellQuote(exePath) +
-           " ] && [ \"$i\" -lt 600 ]; do\n"
-           "  rm -f " +
-           ShellQuote(exePath) +
-           " || sleep 0.1\n"
-           "  i=$((i + 1))\n"
-           "done\n"
-           "rm -f " +
-           ShellQuote(scriptPath) + "\n";
-}
 
 TMyUpdate::TMyUpdate() {
     FPlaces.tempDir = platform::TempDirectory();
@@ -57,7 +50,6 @@ TMyUpdate::~TMyUpdate() {
     // The worker never outlives what it uses.
     Cancel();
     Wait();
-    if (FRestart) Restart();
 }
 
 void TMyUpdate::Cancel() {
@@ -70,21 +62,33 @@ bool TMyUpdate::CheckUpdate(Poster post, SOFT_INFO Info, const Text& CurrentVers
     FPost = std::move(post);
     FSoftInfo = std::move(Info);
     FClient = std::make_unique<HttpClient>();
-    // No byte for a minute, or less than 4 KiB a second over half a minute, ends a stalled or
-    // trickling download; a large package on a slow but honest line still arrives.
-    FClient->SetReadTimeout(kDownloadIdleTimeoutMs);
-    FClient->SetMinimumRate(kDownloadMinimumRate, kDownloadRateWindowMs);
-    FClient->SetMaxBodySize(kMaxPackageSize);
-    FThread = std::thread([this] { RunUpdate(); });
+    FThread = std::thread([this] {
+        int message = RunUpdate() ? WM_UPDATE_DONE : WM_UPDATE_FAILED;
+        if (FPost) FPost(message);
+    });
     return true;
 }
 
-bool TMyUpdate::DownloadFile(const std::string& Url, const std::string& FileName) {
+bool TMyUpdate::Download(const std::string& url, const std::string& file,
+                         const UpdateOffer& offer) {
+    // No byte for a minute, or less than 4 KiB a second over any half minute, ends a stalled or
+    // trickling download, and so does the time the declared size takes at that rate: a large
+    // package on a slow but honest line still arrives.
+    FClient->SetReadTimeout(kDownloadIdleTimeoutMs);
+    FClient->SetMinimumRate(kDownloadMinimumRate, kDownloadRateWindowMs);
+    FClient->SetMaxBodySize(offer.size);
+    uint64_t totalMs = kDownloadIdleTimeoutMs + offer.size * 1000 / kDownloadMinimumRate;
+    FClient->SetTotalTimeout(static_cast<int>(std::min<uint64_t>(totalMs, INT_MAX)));
     // Created afresh, never through a link, readable by this user only, and written as the
     // bytes arrive: a large package never sits whole in memory.
-    int fd = open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    bool ok = FClient->Get(Url, [fd](const char* data, size_t size) {
+    Sha256 digest;
+    uint64_t received = 0;
+    bool ok = FClient->Get(url, [&](const char* data, size_t size) {
+        if (received == 0) Reached(Step::Downloading);
+        digest.Add(data, size);
+        received += size;
         while (size > 0) {
             ssize_t n = write(fd, data, size);
             if (n <= 0) return false;
@@ -94,59 +98,77 @@ bool TMyUpdate::DownloadFile(const std::string& Url, const std::string& FileName
         return true;
     });
     if (close(fd) != 0) ok = false;
-    if (!ok) unlink(FileName.c_str());
-    return ok;
+    // Only the package the maker signed, whole.
+    return ok && received == offer.size && digest.Hex() == offer.sha256;
 }
 
-void TMyUpdate::RunUpdate() {
-    int message = WM_UPDATE_FAILED;
-    // File names on this system are UTF-8; the service's name arrives in the program's GBK.
-    const std::string name = GbkToUtf8(FSoftInfo.update_name);
-    if (PlainName(name)) {
-        // The download and its folder stay after a failure, for a look at what arrived.
-        std::string folder = platform::MakePrivateDirectory(FPlaces.tempDir, "quellot-update-");
-        bool downloaded = !folder.empty() && DownloadFile(FSoftInfo.update_url, folder + name);
-        if (downloaded && Install(folder + name, name + ".exe")) {
-            std::remove((folder + name).c_str());
-            FRestart = true;
-            message = WM_UPDATE_DONE;
+bool TMyUpdate::StartsAndSaysItIsUp() {
+    int child = platform::StartChild(FPlaces.programPath, {"--update-ready"});
+    if (child < 0) return false;
+    Reached(Step::Started);
+    const std::string mark = UpdateReadyMark(FPlaces.programDir);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(FReadyTimeoutMs);
+    while (!FCancelled && Clock::now() < deadline) {
+        if (!platform::ChildRunning(child)) return false;  // exited or crashed
+        if (access(mark.c_str(), F_OK) == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kAliveAfterReadyMs));
+            if (platform::ChildRunning(child)) return true;
+            return false;
         }
-        if (!folder.empty() && (!downloaded || FRestart)) rmdir(folder.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (FPost) FPost(message);
+    platform::KillChild(child);  // it never said so: it is not the program
+    return false;
 }
 
-bool TMyUpdate::Install(const std::string& package, const std::string& exe) {
-    ReplaceQuestion ask = [this](const std::string& file) {
-        return !FCancelled && FAsk && FAsk(file);
-    };
-    if (FCancelled || !UnzipPackage(package, FPlaces.programDir, ask, exe) || FCancelled)
+bool TMyUpdate::RunUpdate() {
+    // File names on this system are UTF-8; the service's texts arrive in the program's GBK.
+    const std::string name = GbkToUtf8(FSoftInfo.update_name);
+    UpdateOffer offer;
+    // Nothing is fetched, let alone run, that the maker did not sign for this name and version.
+    if (!PlainName(name) ||
+        !VerifyUpdate(GbkToUtf8(FSoftInfo.extra2), name, GbkToUtf8(FSoftInfo.version),
+                      UpdatePublicKey, offer) ||
+        offer.size > kMaxPackageSize || FCancelled)
         return false;
-    // The old program goes only once the new one really runs: a package without it, or one
-    // that cannot be started, leaves the user with the program they had.
-    FNewExecutable = FPlaces.programDir + exe;
-    struct stat st;
-    if (stat(FNewExecutable.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return platform::StartDetached(FNewExecutable, {});
+    UpdateTransaction update(FPlaces.programDir);
+    // A folder the user cannot write, or a disk without room for the package and its files,
+    // fails before anything is downloaded.
+    if (!update.Open()) return false;
+    bool installed = update.FreeSpace() >= offer.size + offer.unpacked + kSpareSpace &&
+                     Download(GbkToUtf8(FSoftInfo.update_url), update.PackagePath(), offer) &&
+                     !FCancelled;
+    std::vector<StagedFile> staged;
+    const std::string program = BaseName(FPlaces.programPath);
+    if (installed) {
+        ReplaceQuestion ask = [this](const std::string& file) {
+            return !FCancelled && FAsk && FAsk(file);
+        };
+        // The package's executable takes the running program's name, so whatever starts the
+        // program by its name (a desktop entry, the command) finds the new one.
+        installed = StagePackage(update.PackagePath(), update.StageDir(),
+                                 {FPlaces.programDir, ask, name + ".exe", program},
+                                 staged) == StageResult::Staged;
+        bool hasProgram = false;
+        for (const StagedFile& f : staged) hasProgram |= f.name == program;
+        installed = installed && hasProgram && !FCancelled;
+    }
+    if (installed) {
+        unlink(update.PackagePath().c_str());
+        Reached(Step::Staged);
+        installed = update.Commit(staged, [this] { Reached(Step::Committing); }) &&
+                    StartsAndSaysItIsUp() && !FCancelled;
+    }
+    if (!installed) {
+        update.RollBack();
+        return false;
+    }
+    Reached(Step::CleaningUp);
+    update.Finish();
+    return true;
 }
 
 void TMyUpdate::Wait() {
     if (FThread.joinable()) FThread.join();
-}
-
-void TMyUpdate::Restart() {
-    // A package that replaced the running executable in place leaves nothing to remove.
-    if (FPlaces.programPath == FNewExecutable) return;
-    // Failing to write the script costs only the clean-up: shutdown goes on regardless. It is
-    // written where no one else can plant anything, and removes its folder when done.
-    std::string folder = platform::MakePrivateDirectory(FPlaces.tempDir, "quellot-restart-");
-    if (folder.empty()) return;
-    std::string script = folder + "update.sh";
-    int fd = open(script.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
-    if (fd < 0) return;
-    std::string text =
-        UpdateShellText(FPlaces.programPath, script) + "rmdir " + ShellQuote(folder) + "\n";
-    bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (close(fd) != 0) ok = false;
-    if (ok) platform::StartDetached("/bin/sh", {script});
 }

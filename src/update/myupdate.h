@@ -1,7 +1,9 @@
 #pragma once
-// The self-update: when the service offers another version, a worker downloads the package,
-// unpacks it next to the program, starts the new executable and asks the window to quit; when
-// the old program ends, a small script removes the old executable.
+// The self-update: when the service offers another version signed by the maker, a worker
+// downloads the package into the program's folder, stages it there, puts its files in place as
+// one transaction, starts the new program under the running program's own name and waits for
+// it to say it is up; then the window quits. Anything short of that puts the folder back as it
+// was.
 
 #include <atomic>
 #include <functional>
@@ -11,11 +13,8 @@
 
 #include "Http.h"
 #include "Unzip.h"
+#include "UpdateSignature.h"
 #include "ok.h"
-
-// The restart script for an old executable: removes it once it can, then itself; gives up
-// after a while instead of retrying for ever.
-std::string UpdateShellText(const std::string& exePath, const std::string& scriptPath);
 
 class TMyUpdate {
 public:
@@ -23,10 +22,12 @@ public:
 
     // Where things go; the defaults are the system's, tests point them at their own folders.
     struct Places {
-        std::string tempDir;      // with a trailing separator
+        std::string tempDir;      // with a trailing separator; only earlier versions used it
         std::string programDir;   // with a trailing separator
-        std::string programPath;  // the running executable
+        std::string programPath;  // the running executable: the new one takes its name
     };
+    // The moments a test may stop the process at, to see that a later start recovers.
+    enum class Step { Downloading, Staged, Committing, Started, CleaningUp };
 
     TMyUpdate();
     ~TMyUpdate();
@@ -43,22 +44,25 @@ public:
 
     void SetPlaces(Places places) { FPlaces = std::move(places); }
     void SetReplaceQuestion(ReplaceQuestion ask) { FAsk = std::move(ask); }
-    bool Restarting() const { return FRestart; }
+    void SetStepHook(std::function<void(Step)> hook) { FStepHook = std::move(hook); }
+    // How long the new program has to say it is up.
+    void SetReadyTimeout(int milliseconds) { FReadyTimeoutMs = milliseconds; }
 
 private:
-    void RunUpdate();
-    // Unpacks the package and starts its executable (a bare UTF-8 name); true once it runs.
-    bool Install(const std::string& package, const std::string& exe);
-    bool DownloadFile(const std::string& Url, const std::string& FileName);
-    void Restart();
+    bool RunUpdate();
+    bool Download(const std::string& url, const std::string& file, const UpdateOffer& offer);
+    bool StartsAndSaysItIsUp();
+    void Reached(Step step) {
+        if (FStepHook) FStepHook(step);
+    }
 
     Poster FPost;
     SOFT_INFO FSoftInfo;
-    std::atomic<bool> FRestart{false};
-    std::string FNewExecutable;  // the executable started, as named on disk
     std::atomic<bool> FCancelled{false};
     std::unique_ptr<HttpClient> FClient;
     Places FPlaces;
     ReplaceQuestion FAsk;
+    std::function<void(Step)> FStepHook;
+    int FReadyTimeoutMs = 30000;
     std::thread FThread;  // TMyThread: the worker
 };

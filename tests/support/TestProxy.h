@@ -14,6 +14,7 @@ struct TestProxyConfig {
     std::string offerVersion = "v2.0";
     std::string updatePackage;
     std::string updateName = "Quellot";
+    std::string updateKey;
     std::string tlsCert, tlsKey;
 };
 
@@ -27,6 +28,7 @@ inline std::unique_ptr<ProxyServer> StartTestProxy(const TestProxyConfig& c = {}
     o.offerVersion = c.offerVersion;
     o.updatePackage = c.updatePackage;
     o.updateName = c.updateName;
+    o.updateKey = c.updateKey;
     o.tlsCert = c.tlsCert;
     o.tlsKey = c.tlsKey;
     auto proxy = std::make_unique<ProxyServer>(o);

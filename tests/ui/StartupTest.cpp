@@ -13,6 +13,7 @@
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
+#include "UpdateKeys.h"
 
 namespace {
 
@@ -138,55 +139,78 @@ TEST_F(Startup, AnOfferedUpdateThatFailsRestoresTheCaption) {
     EXPECT_EQ(FQuits, 0);
 }
 
-TEST_F(Startup, AnOfferedUpdateInstallsAsksBeforeReplacingAndQuits) {
+TEST_F(Startup, AnOfferedUpdateInstallsUnderTheProgramsNameAsksAndQuits) {
     namespace fs = std::filesystem;
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
     fs::path root = fs::temp_directory_path() / ("quellot-ui-update-" + std::to_string(getpid()));
     fs::remove_all(root);
-    fs::create_directories(root / "program");
     fs::create_directories(root / "temp");
     std::string marker = (root / "marker").string();
     std::string package = (root / "package.zip").string();
+    // The new program says it is up, as the real one does once its window shows.
+    static std::string exe, text = "new settings";
+    exe = "#!/bin/sh\necho \"$0\" > '" + marker +
+          "'\n: > \"$(dirname \"$0\")/.quellot-update/ready\"\nexec sleep 3\n";
     {
         int err = 0;
         zip_t* z = zip_open(package.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
         ASSERT_NE(z, nullptr);
-        static std::string exe, text = "new settings";
-        exe = "#!/bin/sh\necho started > '" + marker + "'\n";
         zip_int64_t i =
             zip_file_add(z, "Next.exe", zip_source_buffer(z, exe.data(), exe.size(), 0), 0);
         zip_file_set_external_attributes(z, i, 0, ZIP_OPSYS_UNIX, 0100755u << 16);
         zip_file_add(z, "settings.ini", zip_source_buffer(z, text.data(), text.size(), 0), 0);
         ASSERT_EQ(zip_close(z), 0);
     }
-    std::ofstream(root / "program" / "settings.ini") << "mine";
-    std::ofstream(root / "program" / "quellot") << "old";
-
-    auto proxy = StartTestProxy(
-        {.items = 500, .offerVersion = "v2.1", .updatePackage = package, .updateName = "Next"});
-    ServiceBaseUrl = proxy->BaseUrl();
-
-    FForm = std::make_unique<TForm1>();
-    FForm->NothingFoundBox = [] {};
-    FForm->Quit = [this] { ++FQuits; };
-    std::vector<std::string> asked;
-    FForm->ReplaceFileBox = [&](const std::string& name) {
-        asked.push_back(name);
-        return false;  // No: keep the user's file, the update goes on
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     };
-    FForm->MyUpdate1.SetPlaces({(root / "temp").string() + "/", (root / "program").string() + "/",
-                                (root / "program" / "quellot").string()});
-    FForm->FormCreate();
-    EXPECT_EQ(FForm->windowTitle(), Q("正在更新软件。。。"));
-    ASSERT_TRUE(WaitFor([&] { return FQuits == 1; }));
-    EXPECT_EQ(asked, std::vector<std::string>{"settings.ini"});
-    EXPECT_TRUE(WaitFor([&] { return fs::exists(marker); }));
-    std::ifstream kept(root / "program" / "settings.ini");
-    std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, "mine");
-    FForm.reset();  // the old program ends: its script removes the old executable
-    EXPECT_TRUE(WaitFor([&] { return !fs::exists(root / "program" / "quellot"); }, 10000));
-    EXPECT_TRUE(fs::exists(root / "program" / "Next.exe"));
-    // The script removes itself and its folder last.
-    EXPECT_TRUE(WaitFor([&] { return fs::is_empty(root / "temp"); }, 10000));
+    // Signed by the maker it installs; signed with any other key it changes nothing.
+    for (bool byMaker : {false, true}) {
+        SCOPED_TRACE(byMaker);
+        fs::remove_all(root / "program");
+        fs::create_directories(root / "program");
+        std::ofstream(root / "program" / "settings.ini") << "mine";
+        std::ofstream(root / "program" / "quellot") << "old";
+        auto proxy = StartTestProxy({.items = 500,
+                                     .offerVersion = "v2.1",
+                                     .updatePackage = package,
+                                     .updateName = "Next",
+                                     .updateKey = byMaker ? keys.Maker() : keys.Other()});
+        ServiceBaseUrl = proxy->BaseUrl();
+        FQuits = 0;
+        FForm = std::make_unique<TForm1>();
+        FForm->NothingFoundBox = [] {};
+        FForm->Quit = [this] { ++FQuits; };
+        std::vector<std::string> asked;
+        FForm->ReplaceFileBox = [&](const std::string& name) {
+            asked.push_back(name);
+            return name == "quellot";  // No for the user's settings: the update goes on
+        };
+        FForm->MyUpdate1.SetPlaces({(root / "temp").string() + "/",
+                                    (root / "program").string() + "/",
+                                    (root / "program" / "quellot").string()});
+        FForm->FormCreate();
+        EXPECT_EQ(FForm->windowTitle(), Q("正在更新软件。。。"));
+        if (!byMaker) {
+            ASSERT_TRUE(WaitFor([&] { return FForm->windowTitle() == Q("Quellot"); }));
+            EXPECT_EQ(read(root / "program" / "quellot"), "old");
+            EXPECT_EQ(proxy->Count("update"), 0);
+            EXPECT_EQ(FQuits, 0);
+            FForm.reset();
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return FQuits == 1; }));
+        EXPECT_EQ(asked, (std::vector<std::string>{"quellot", "settings.ini"}));
+        // The new program runs under the program's own name, in its own place.
+        EXPECT_EQ(read(marker), (root / "program" / "quellot").string() + "\n");
+        EXPECT_EQ(read(root / "program" / "quellot"), exe);
+        EXPECT_EQ(read(root / "program" / "settings.ini"), "mine");
+        EXPECT_FALSE(fs::exists(root / "program" / "Next.exe"));
+        EXPECT_FALSE(fs::exists(root / "program" / ".quellot-update"));
+        FForm.reset();
+        EXPECT_TRUE(fs::is_empty(root / "temp"));
+    }
     fs::remove_all(root);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -8,15 +10,22 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "LoopbackServer.h"
 #include "ProxyServer.h"
 #include "Service.h"
 #include "TestProxy.h"
+#include "UpdateKeys.h"
+#include "UpdatePackage.h"
+#include "UpdateTransaction.h"
 #include "WindowMessages.h"
 #include "myupdate.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -56,17 +65,12 @@ std::string ReadFile(const fs::path& p) {
 class Folder {
 public:
     Folder() {
-        char tmpl[] = "/tmp/quellot-update-XXXXXX";
+        char tmpl[] = "/tmp/quellot-test-XXXXXX";
         FPath = mkdtemp(tmpl);
     }
     ~Folder() {
-        // A restart script may still be removing its own files from it: try again a while.
-        for (int i = 0; i < 100; ++i) {
-            std::error_code error;
-            fs::remove_all(FPath, error);
-            if (!error && !fs::exists(FPath)) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        std::error_code error;
+        fs::remove_all(FPath, error);
     }
     std::string Dir() const { return FPath + "/"; }
     fs::path operator/(const std::string& name) const { return fs::path(FPath) / name; }
@@ -98,15 +102,6 @@ constexpr int kDone = WM_UPDATE_DONE;
 constexpr int kFailed = WM_UPDATE_FAILED;
 static_assert(kDone == 0x41F && kFailed == 0x420, "the numbers the window has always known");
 
-// What the updater left in the temporary folder: its private folders and what is in them.
-std::vector<std::string> LeftInTemp(const fs::path& temp) {
-    std::vector<std::string> left;
-    for (const auto& e : fs::recursive_directory_iterator(temp))
-        left.push_back(fs::relative(e.path(), temp).string());
-    std::sort(left.begin(), left.end());
-    return left;
-}
-
 fs::perms Perms(const fs::path& p) { return fs::status(p).permissions() & fs::perms::all; }
 
 // The software information of a service that offers version v2.1 of the program.
@@ -116,14 +111,6 @@ SOFT_INFO Offer(const Text& updateName, const std::string& updateUrl) {
     info.update_name = updateName;
     info.update_url = updateUrl;
     return info;
-}
-
-bool Eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 100; ++i) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
 }
 
 }  // namespace
@@ -195,13 +182,6 @@ TEST(Unzip, BrokenArchivesFail) {
     EXPECT_TRUE(fs::is_empty(dest / ""));
 }
 
-TEST(Update, RestartScripts) {
-    std::string sh = UpdateShellText("/opt/it's/app.exe", "/tmp/u.sh");
-    EXPECT_NE(sh.find("rm -f '/opt/it'\\''s/app.exe'"), std::string::npos) << sh;
-    EXPECT_NE(sh.find("-lt 600"), std::string::npos);  // gives up instead of looping for ever
-    EXPECT_NE(sh.find("rm -f '/tmp/u.sh'"), std::string::npos);
-}
-
 TEST(Update, VersionDecision) {
     const std::pair<const char*, bool> cases[] = {{"v2.0", false}, {"", false},    {"v1.9", true},
                                                   {"v2.1", true},  {"V2.0", true}, {"v2.0 ", true}};
@@ -219,84 +199,6 @@ TEST(Update, VersionDecision) {
             EXPECT_EQ(results.Wait(), kFailed) << offered;
         }
     }
-}
-
-TEST(Update, InstallsEndToEndFromTheProxy) {
-    Folder build, program, temp;
-    std::string marker = (build / "marker").string();
-    std::string package = (build / "package.zip").string();
-    // As a Windows packer makes it: DOS attributes, no Unix mode, so no execute bit stored.
-    MakeZip(package, {{"Quellot2/QuellotNew.exe", "#!/bin/sh\necho started > '" + marker + "'\n",
-                       ZIP_OPSYS_DOS, 0x20},
-                      {"Quellot2/data.txt", "data", ZIP_OPSYS_DOS, 0x20}});
-    auto started = StartTestProxy({.items = 10,
-                                   .offerVersion = "v2.1",
-                                   .updatePackage = package,
-                                   .updateName = "QuellotNew"});
-    ProxyServer& proxy = *started;
-
-    TOK ok;
-    SOFT_INFO info;
-    ASSERT_TRUE(ok.GetSoftInfo(proxy.BaseUrl() + kSoftInfoPath, PublisherId, info));
-    fs::path oldExe = program / "quellot";
-    std::ofstream(oldExe) << "old program";
-    Results results;
-    {
-        TMyUpdate update;
-        update.SetPlaces({temp.Dir(), program.Dir(), oldExe.string()});
-        ASSERT_TRUE(update.CheckUpdate(results.Poster(), info, BuiltInVersion));
-        ASSERT_EQ(results.Wait(), kDone);
-        EXPECT_TRUE(update.Restarting());
-        EXPECT_TRUE(Eventually([&] { return fs::exists(marker); }));  // the new executable ran
-        EXPECT_EQ(ReadFile(program / "data.txt"), "data");
-        EXPECT_FALSE(fs::exists(temp / "QuellotNew"));  // the download is gone
-        EXPECT_TRUE(fs::exists(oldExe));
-    }
-    // The old program has ended: its restart script removes the old executable.
-    EXPECT_TRUE(Eventually([&] { return !fs::exists(oldExe); }));
-    EXPECT_TRUE(fs::exists(program / "QuellotNew.exe"));
-}
-
-TEST(Update, FailuresPostTheFailedMessage) {
-    Folder program, temp, build;
-    std::ofstream(build / "broken.zip") << "PK\x03\x04 broken";
-    auto started = StartTestProxy({.items = 10,
-                                   .offerVersion = "v2.1",
-                                   .updatePackage = (build / "broken.zip").string(),
-                                   .updateName = "Broken"});
-    ProxyServer& proxy = *started;
-
-    struct Case {
-        std::string name, url;
-        bool downloadStays;
-    };
-    const Case cases[] = {
-        {"Broken", proxy.BaseUrl() + "update/Broken.zip",
-         true},                                              // unpacking fails, the download stays
-        {"", proxy.BaseUrl() + "update/Broken.zip", false},  // no file name at all
-        {"../escape", proxy.BaseUrl() + "update/Broken.zip", false},
-        {"Missing", proxy.BaseUrl() + "update/Missing.zip", false},  // 404: no file is made
-    };
-    for (const Case& c : cases) {
-        TMyUpdate update;
-        update.SetPlaces({temp.Dir(), program.Dir(), (program / "old").string()});
-        Results results;
-        ASSERT_TRUE(update.CheckUpdate(results.Poster(), Offer(c.name, c.url), "v2.0"));
-        EXPECT_EQ(results.Wait(), kFailed) << c.name;
-        EXPECT_FALSE(update.Restarting());
-        if (c.downloadStays) {
-            // Kept for a look at what arrived, in the updater's own folder.
-            std::vector<std::string> left = LeftInTemp(temp.Dir());
-            ASSERT_EQ(left.size(), 2u);
-            EXPECT_EQ(fs::path(left[1]).filename(), c.name);
-            EXPECT_EQ(Perms(temp / left[0]), fs::perms(0700));
-            EXPECT_EQ(Perms(temp / left[1]), fs::perms(0600));
-            fs::remove_all(temp / left[0]);
-        }
-        EXPECT_EQ(LeftInTemp(temp.Dir()), std::vector<std::string>{}) << c.name;
-    }
-    EXPECT_FALSE(fs::exists(temp / ".." / "escape"));
-    EXPECT_TRUE(fs::is_empty(program / ""));
 }
 
 TEST(Unzip, PermissionsFromAnyPackerUnderTheUmask) {
@@ -382,111 +284,244 @@ std::string ZipBytes(const std::vector<ZipEntry>& entries) {
 
 }  // namespace
 
-TEST(Update, OnlyANewProgramThatRunsReplacesTheOldOne) {
-    umask(022);
-    Folder build;
+namespace {
+
+// Every file under a folder, hidden ones included, with its bytes and permission bits.
+using Snapshot = std::map<std::string, std::pair<std::string, fs::perms>>;
+Snapshot Snap(const fs::path& dir) {
+    Snapshot out;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        std::string rel = fs::relative(e.path(), dir).string();
+        out[rel] = {e.is_directory() ? std::string("<dir>") : ReadFile(e.path()), Perms(e.path())};
+    }
+    return out;
+}
+
+const std::string kProgram = "quellot";  // the running program's own file name
+
+// A program that says it is up, as the real one does once its window shows, and stays a while.
+std::string ReadyProgram(const std::string& marker) {
+    return "#!/bin/sh\necho \"new $0\" > '" + marker +
+           "'\n: > \"$(dirname \"$0\")/.quellot-update/ready\"\nexec sleep 3\n";
+}
+
+// The program folder of a user who has the old version: the program, a data file and a library.
+void OldVersion(const fs::path& program) {
+    std::ofstream(program / kProgram) << "#!/bin/sh\necho old\n";
+    fs::permissions(program / kProgram, fs::perms(0755));
+    std::ofstream(program / "data.txt") << "old data";
+    std::ofstream(program / "lib.dll") << "old lib";
+}
+
+// The software information of a service offering v2.1 of this package, signed with key.
+SOFT_INFO SignedOffer(const std::string& name, const std::string& url, const std::string& bytes,
+                      const std::string& key, const std::string& version = "v2.1",
+                      uint64_t unpacked = UINT64_MAX) {
+    UpdateOffer offer;
+    std::string error;
+    EXPECT_TRUE(DescribePackage(bytes, offer, error)) << error;
+    if (unpacked != UINT64_MAX) offer.unpacked = unpacked;
+    SOFT_INFO info = Offer(name, url);
+    info.extra2 = SignUpdate(name, version, offer, key, error);
+    EXPECT_FALSE(info.extra2.empty()) << error;
+    return info;
+}
+
+// Runs one update to its end and says what it posted.
+int RunUpdate(
+    const fs::path& program, const fs::path& temp, const SOFT_INFO& info,
+    const ReplaceQuestion& ask = [](const std::string&) { return true; },
+    const std::function<void(TMyUpdate&)>& setUp = nullptr) {
+    Results results;
+    TMyUpdate update;
+    update.SetPlaces({temp.string() + "/", program.string() + "/", (program / kProgram).string()});
+    update.SetReplaceQuestion(ask);
+    update.SetReadyTimeout(3000);
+    if (setUp) setUp(update);
+    EXPECT_TRUE(update.CheckUpdate(results.Poster(), info, "v2.0"));
+    return results.Wait();
+}
+
+// A small file system of its own (root only), or none.
+class SmallDisk {
+public:
+    explicit SmallDisk(const std::string& size) {
+        if (geteuid() != 0) return;
+        std::string cmd =
+            "mount -t tmpfs -o size=" + size + " tmpfs '" + FDir.Dir() + "' 2>/dev/null";
+        FMounted = std::system(cmd.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (FMounted) std::system(("umount -l '" + FDir.Dir() + "'").c_str());
+    }
+    bool Mounted() const { return FMounted; }
+    fs::path operator/(const std::string& name) const { return FDir / name; }
+    void ReadOnly() { std::system(("mount -o remount,ro '" + FDir.Dir() + "'").c_str()); }
+
+private:
+    Folder FDir;
+    bool FMounted = false;
+};
+
+}  // namespace
+
+TEST(Update, InstallsUnderTheProgramsOwnNameThroughTheProxy) {
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    Folder build, program, temp;
     const std::string marker = (build / "marker").string();
-    const std::string runs = "#!/bin/sh\necho started > '" + marker + "'\n";
-    struct Case {
-        const char* what;
-        Text updateName;  // GBK, as the software information brings it
-        std::string package;
-        std::string exeOnDisk;  // UTF-8
-        bool installs;
-    };
-    const Case cases[] = {
-        {"made on Windows: DOS attributes, no mode", "QuellotNew",
-         ZipBytes({{"QuellotNew.exe", runs, ZIP_OPSYS_DOS, 0x20}}), "QuellotNew.exe", true},
-        {"a Chinese name", Utf8ToGbk("新版"),
-         WithoutUtf8Marks(ZipBytes({{Utf8ToGbk("新版.exe"), runs, ZIP_OPSYS_DOS, 0x20}})),
-         "新版.exe", true},
-        {"no executable in the package", "QuellotNew",
-         ZipBytes({{"data.txt", "data", ZIP_OPSYS_DOS, 0x20}}), "", false},
-        {"an empty archive", "QuellotNew", EmptyZip(), "", false},
-        {"an executable that cannot start", "QuellotNew",
-         ZipBytes({{"QuellotNew.exe", "#!/no/such/interpreter\n", ZIP_OPSYS_DOS, 0x20}}),
-         "QuellotNew.exe", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove(marker);
-        Folder program, temp;
-        LoopbackServer server;
-        server.SetBody(c.package, "application/zip");
-        fs::path oldExe = program / "quellot";
-        std::ofstream(oldExe) << "old program";
-        Results results;
-        {
-            TMyUpdate update;
-            update.SetPlaces({temp.Dir(), program.Dir(), oldExe.string()});
-            ASSERT_TRUE(update.CheckUpdate(
-                results.Poster(), Offer(c.updateName, server.BaseUrl() + "update.zip"), "v2.0"));
-            EXPECT_EQ(results.Wait(), c.installs ? kDone : kFailed);
-            EXPECT_EQ(update.Restarting(), c.installs);
-            if (c.installs) {
-                EXPECT_TRUE(
-                    Eventually([&] { return fs::exists(marker); }));  // the new program runs
-                EXPECT_EQ(Perms(program / c.exeOnDisk), fs::perms(0755));
-            }
+    const std::string package = (build / "package.zip").string();
+    // As a Windows packer makes it: DOS attributes, no Unix mode, so no execute bit stored.
+    MakeZip(package, {{"Quellot2/QuellotNew.exe", ReadyProgram(marker), ZIP_OPSYS_DOS, 0x20},
+                      {"Quellot2/data.txt", "new data", ZIP_OPSYS_DOS, 0x20},
+                      {"Quellot2/fresh.txt", "fresh", ZIP_OPSYS_DOS, 0x20}});
+    for (bool signedByMaker : {false, true}) {
+        SCOPED_TRACE(signedByMaker);
+        OldVersion(program / "");
+        const Snapshot before = Snap(program / "");
+        auto proxy = StartTestProxy({.items = 10,
+                                     .offerVersion = "v2.1",
+                                     .updatePackage = package,
+                                     .updateName = "QuellotNew",
+                                     .updateKey = signedByMaker ? keys.Maker() : keys.Other()});
+        TOK ok;
+        SOFT_INFO info;
+        ASSERT_TRUE(ok.GetSoftInfo(proxy->BaseUrl() + kSoftInfoPath, PublisherId, info));
+        std::vector<std::string> asked;
+        int posted = RunUpdate(program / "", temp / "", info, [&](const std::string& name) {
+            asked.push_back(name);
+            return true;
+        });
+        if (!signedByMaker) {
+            EXPECT_EQ(posted, kFailed);
+            EXPECT_EQ(Snap(program / ""), before);
+            EXPECT_EQ(proxy->Count("update"), 0);  // refused before anything was fetched
+            continue;
         }
-        if (c.installs) {
-            EXPECT_TRUE(Eventually([&] { return !fs::exists(oldExe); }));
-            EXPECT_TRUE(
-                Eventually([&] { return LeftInTemp(temp.Dir()).empty(); }));  // script and all
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            EXPECT_EQ(ReadFile(oldExe), "old program");
-            EXPECT_FALSE(fs::exists(marker));
-            for (const std::string& left : LeftInTemp(temp.Dir()))
-                EXPECT_EQ(left.find("quellot-restart-"), std::string::npos) << left;  // no script
-        }
+        ASSERT_EQ(posted, kDone);
+        // The new program took the old one's name, was started there, and is what is there now.
+        EXPECT_EQ(ReadFile(marker), "new " + (program / kProgram).string() + "\n");
+        EXPECT_EQ(ReadFile(program / kProgram), ReadyProgram(marker));
+        EXPECT_EQ(Perms(program / kProgram), fs::perms(0755) & ~fs::perms(umask(022)));
+        EXPECT_EQ(ReadFile(program / "data.txt"), "new data");
+        EXPECT_EQ(ReadFile(program / "lib.dll"), "old lib");
+        EXPECT_FALSE(fs::exists(program / "QuellotNew.exe"));
+        EXPECT_FALSE(fs::exists(program / ".quellot-update"));
+        EXPECT_EQ(asked, (std::vector<std::string>{kProgram, "data.txt"}));
+        EXPECT_TRUE(fs::is_empty(temp / ""));
     }
 }
 
-TEST(Update, NothingIsWrittenThroughALinkPlantedInTheTemporaryFolder) {
-    Folder build, program, temp, victims;
+TEST(Update, AFailedUpdateLeavesTheFolderExactlyAsItWas) {
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    Folder build;
     const std::string marker = (build / "marker").string();
-    LoopbackServer server;
-    server.SetBody(ZipBytes({{"QuellotNew.exe", "#!/bin/sh\necho started > '" + marker + "'\n",
-                              ZIP_OPSYS_DOS, 0x20}}),
-                   "application/zip");
-    // Another local user plants links where the download and the script used to go.
-    std::ofstream(victims / "download") << "precious";
-    std::ofstream(victims / "script") << "precious";
-    fs::create_symlink(victims / "download", temp / "QuellotNew");
-    fs::create_symlink(victims / "script",
-                       temp / ("quellot-update-" + std::to_string(getpid()) + ".sh"));
-    fs::path oldExe = program / "quellot";
-    std::ofstream(oldExe) << "old program";
-    Results results;
-    {
-        TMyUpdate update;
-        update.SetPlaces({temp.Dir(), program.Dir(), oldExe.string()});
-        ASSERT_TRUE(update.CheckUpdate(
-            results.Poster(), Offer("QuellotNew", server.BaseUrl() + "update.zip"), "v2.0"));
-        ASSERT_EQ(results.Wait(), kDone);
+    const std::string ready = ReadyProgram(marker);
+    auto exe = [](const std::string& script) {
+        return ZipEntry{"QuellotNew.exe", script, ZIP_OPSYS_DOS, 0x20};
+    };
+    const ZipEntry data{"data.txt", "new data"}, lib{"lib.dll", "new lib"};
+    std::string badCrc = ZipBytes({exe(ready), data, {"big.dat", std::string(5000, 'x')}});
+    badCrc[badCrc.find("big.dat") + 7 + 3] ^= 0x55;  // in the compressed data, past its header
+    std::vector<ZipEntry> many{exe(ready)};
+    for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i) + ".txt", ""});
+    struct Case {
+        const char* what;
+        std::string package;
+        std::function<bool(const std::string&)> ask = [](const std::string&) { return true; };
+        std::string key;     // empty: the maker's
+        std::string served;  // empty: the package as signed
+        std::string version = "v2.1";
+        std::function<void(const fs::path& program)> before;
+        bool noSignature = false;
+    };
+    const std::string crcStored = ZipBytes({exe(ready), data});
+    std::vector<Case> cases = {
+        {"no executable in the package", ZipBytes({data, lib})},
+        {"an empty archive", EmptyZip()},
+        {"an executable that cannot start", ZipBytes({exe("#!/no/such/interpreter\n"), data})},
+        {"an executable that crashes", ZipBytes({exe("#!/bin/sh\nkill -SEGV $$\n"), data})},
+        {"an executable that exits at once", ZipBytes({exe("#!/bin/sh\nexit 0\n"), data})},
+        {"one that says it is up and exits",
+         ZipBytes({exe("#!/bin/sh\n: > \"$(dirname \"$0\")/.quellot-update/ready\"\n"), data})},
+        {"one that never says it is up", ZipBytes({exe("#!/bin/sh\nexec sleep 10\n"), data})},
+        {"a bad checksum in a later entry", badCrc},
+        {"a name too long for a file",
+         ZipBytes({exe(ready), {std::string(300, 'n') + ".dll", "x"}})},
+        {"a name with a line end", ZipBytes({exe(ready), {"a\nb.txt", "x"}})},
+        {"a name that is a folder here", ZipBytes({exe(ready), {"plugins.d", "x"}}),
+         [](const std::string&) { return true; }, "", "", "v2.1",
+         [](const fs::path& p) { fs::create_directory(p / "plugins.d"); }},
+        {"No for the running program", ZipBytes({exe(ready), data}),
+         [](const std::string& name) { return name != kProgram; }},
+        {"more entries than a package may hold", ZipBytes(many)},
+        {"unsigned", ZipBytes({exe(ready), data}), {}, "", "", "v2.1", nullptr, true},
+        {"signed with another key", ZipBytes({exe(ready), data}), {}, "other"},
+        {"signed for another version", ZipBytes({exe(ready), data}), {}, "", "", "v9.9"},
+        {"cut short on the way", crcStored, {}, "", crcStored.substr(0, crcStored.size() / 2)},
+        {"changed on the way", crcStored, {}, "", ZipBytes({exe(ready + "#"), data})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder program, temp;
+        OldVersion(program / "");
+        if (c.before) c.before(program / "");
+        const Snapshot before = Snap(program / "");
+        LoopbackServer server;
+        server.SetBody(c.served.empty() ? c.package : c.served, "application/zip");
+        SOFT_INFO info = SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", c.package,
+                                     c.key.empty() ? keys.Maker() : keys.Other(), c.version);
+        if (c.noSignature) info.extra2.clear();
+        EXPECT_EQ(RunUpdate(program / "", temp / "", info, c.ask), kFailed);
+        EXPECT_EQ(Snap(program / ""), before);
+        EXPECT_TRUE(fs::is_empty(temp / ""));
     }
-    EXPECT_TRUE(Eventually([&] { return !fs::exists(oldExe); }));
-    EXPECT_TRUE(Eventually([&] { return LeftInTemp(temp.Dir()).size() == 2; }));  // the links only
-    EXPECT_EQ(ReadFile(victims / "download"), "precious");
-    EXPECT_EQ(ReadFile(victims / "script"), "precious");
-    EXPECT_TRUE(fs::is_symlink(temp / "QuellotNew"));
+}
+
+TEST(Update, ADuplicatedNameIsAskedAboutOnce) {
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    Folder build, program, temp;
+    OldVersion(program / "");
+    std::vector<ZipEntry> entries{
+        {"QuellotNew.exe", ReadyProgram((build / "marker").string()), ZIP_OPSYS_DOS, 0x20}};
+    for (int i = 0; i < 2000; ++i)
+        entries.push_back({"dir" + std::to_string(i) + "/data.txt", std::to_string(i)});
+    const std::string package = ZipBytes(entries);
+    LoopbackServer server;
+    server.SetBody(package, "application/zip");
+    std::vector<std::string> asked;
+    ASSERT_EQ(
+        RunUpdate(program / "", temp / "",
+                  SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", package, keys.Maker()),
+                  [&](const std::string& name) {
+                      asked.push_back(name);
+                      return true;
+                  }),
+        kDone);
+    EXPECT_EQ(asked, (std::vector<std::string>{kProgram, "data.txt"}));
+    EXPECT_EQ(ReadFile(program / "data.txt"), "1999");  // the last entry of the name
 }
 
 TEST(Update, ALargePackageIsStreamedToDisk) {
     // 48 MB stored without compression: the download must not sit whole in memory.
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
     Folder build, program, temp;
-    const std::string marker = (build / "marker").string();
+    OldVersion(program / "");
     LoopbackServer server;
     LoopbackServer::Reply reply;
     reply.chunked = true;
+    SOFT_INFO info;
     {
         std::string big(48u << 20, '\0');
         for (size_t i = 0; i < big.size(); i += 4096) big[i] = static_cast<char>(i >> 12);
-        reply.shared = std::make_shared<const std::string>(
-            ZipBytes({{"QuellotNew.exe", "#!/bin/sh\necho started > '" + marker + "'\n",
-                       ZIP_OPSYS_DOS, 0x20},
-                      {"big.dat", big, ZIP_OPSYS_DOS, 0x20}}));
+        auto bytes = std::make_shared<const std::string>(ZipBytes(
+            {{"QuellotNew.exe", ReadyProgram((build / "marker").string()), ZIP_OPSYS_DOS, 0x20},
+             {"big.dat", big, ZIP_OPSYS_DOS, 0x20}}));
+        info = SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", *bytes, keys.Maker());
+        reply.shared = bytes;
     }
     server.SetReply(reply);
     reply.shared.reset();
@@ -500,12 +535,156 @@ TEST(Update, ALargePackageIsStreamedToDisk) {
     // The peak resident size starts again from what is resident now.
     std::ofstream("/proc/self/clear_refs") << "5";
     long before = statusKb("VmRSS:");
-    Results results;
-    TMyUpdate update;
-    update.SetPlaces({temp.Dir(), program.Dir(), (program / "old").string()});
-    ASSERT_TRUE(update.CheckUpdate(results.Poster(),
-                                   Offer("QuellotNew", server.BaseUrl() + "update.zip"), "v2.0"));
-    ASSERT_EQ(results.Wait(), kDone);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunUpdate(program / "", temp / "", info), kDone);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
     EXPECT_EQ(fs::file_size(program / "big.dat"), 48u << 20);
     EXPECT_LT(statusKb("VmHWM:") - before, 16 * 1024);
+    std::printf("48 MB update: %lld ms, peak resident growth %ld KiB\n",
+                static_cast<long long>(ms.count()), statusKb("VmHWM:") - before);
+}
+
+TEST(Update, AFullOrReadOnlyDiskChangesNothing) {
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    Folder build;
+    const std::string marker = (build / "marker").string();
+    std::string random(3u << 20, '\0');
+    for (size_t i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const ZipEntry exe{"QuellotNew.exe", ReadyProgram(marker), ZIP_OPSYS_DOS, 0x20};
+    // Stored: 3 MB to download and to unpack; zeros: small to download, 12 MB to unpack.
+    const std::string big = ZipBytes({exe, {"big.dat", random}});
+    const std::string zeros = ZipBytes({exe, {"zeros.dat", std::string(12u << 20, '\0')}});
+    struct Case {
+        const char* what;
+        const std::string& package;
+        uint64_t declaredUnpacked;  // UINT64_MAX: the true size
+        bool fillWhileDownloading, readOnly, downloads;
+    };
+    const Case cases[] = {
+        {"the disk fills while downloading", big, UINT64_MAX, true, false, true},
+        {"the files do not fit when unpacked", zeros, 0, false, false, true},
+        {"too little room for the files: nothing is fetched", zeros, UINT64_MAX, false, false,
+         false},
+        {"a folder the user cannot write, three starts", big, UINT64_MAX, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SmallDisk disk("8m");
+        if (!disk.Mounted()) GTEST_SKIP() << "needs root to mount a small file system";
+        fs::create_directory(disk / "program");
+        OldVersion(disk / "program");
+        if (c.readOnly) disk.ReadOnly();
+        const Snapshot before = Snap(disk / "program");
+        Folder temp;
+        LoopbackServer server;
+        server.SetBody(c.package, "application/zip");
+        SOFT_INFO info = SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", c.package,
+                                     keys.Maker(), "v2.1", c.declaredUnpacked);
+        for (int start = 0; start < (c.readOnly ? 3 : 1); ++start) {
+            EXPECT_EQ(RunUpdate(disk / "program", temp / "", info, {},
+                                [&](TMyUpdate& update) {
+                                    if (!c.fillWhileDownloading) return;
+                                    update.SetStepHook([&](TMyUpdate::Step step) {
+                                        if (step == TMyUpdate::Step::Downloading)
+                                            std::ofstream(disk / "filler")
+                                                << std::string(5u << 20, 'f');
+                                    });
+                                }),
+                      kFailed);
+        }
+        EXPECT_EQ(Snap(disk / "program"), before);
+        EXPECT_EQ(server.RequestCount() > 0, c.downloads);
+        EXPECT_TRUE(fs::is_empty(temp / ""));
+    }
+}
+
+TEST(Update, AnImmutableFileIsPutBackWithEverythingElse) {
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    Folder build, program, temp;
+    OldVersion(program / "");
+    if (std::system(("chattr +i '" + (program / "lib.dll").string() + "' 2>/dev/null").c_str()) !=
+        0)
+        GTEST_SKIP() << "this file system has no immutable files";
+    const Snapshot before = Snap(program / "");
+    const std::string package = ZipBytes(
+        {{"QuellotNew.exe", ReadyProgram((build / "marker").string()), ZIP_OPSYS_DOS, 0x20},
+         {"data.txt", "new data"},
+         {"lib.dll", "new lib"}});
+    LoopbackServer server;
+    server.SetBody(package, "application/zip");
+    EXPECT_EQ(
+        RunUpdate(program / "", temp / "",
+                  SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", package, keys.Maker())),
+        kFailed);
+    EXPECT_EQ(Snap(program / ""), before);
+    std::system(("chattr -i '" + (program / "lib.dll").string() + "'").c_str());
+}
+
+TEST(Update, AKilledUpdateLeavesOneWholeVersionThatStarts) {
+    UpdateKeys keys;
+    Folder build;
+    const std::string marker = (build / "marker").string();
+    const std::string package =
+        ZipBytes({{"QuellotNew.exe", ReadyProgram(marker), ZIP_OPSYS_DOS, 0x20},
+                  {"data.txt", "new data"},
+                  {"fresh.txt", "fresh"},
+                  {"big.dat", std::string(2u << 20, 'b')}});
+    LoopbackServer server;
+    LoopbackServer::Reply reply;
+    reply.chunked = true;
+    reply.body = package;
+    server.SetReply(reply);
+    SOFT_INFO info = SignedOffer("QuellotNew", server.BaseUrl() + "u.zip", package, keys.Maker());
+    Snapshot oldVersion, newVersion;
+    {
+        Folder program, temp;
+        OldVersion(program / "");
+        oldVersion = Snap(program / "");
+        ScopedUpdateKey trust(keys.Maker());
+        ASSERT_EQ(RunUpdate(program / "", temp / "", info), kDone);
+        newVersion = Snap(program / "");
+    }
+    ASSERT_NE(oldVersion, newVersion);
+    // Which version a start after the kill finds; both where the new one was already running.
+    const std::pair<const char*, int> steps[] = {
+        {"Downloading", 0}, {"Staged", 0}, {"Committing", 0}, {"Started", -1}, {"CleaningUp", 1}};
+    for (auto [step, version] : steps) {
+        SCOPED_TRACE(step);
+        Folder program, temp;
+        OldVersion(program / "");
+        std::vector<std::string> args = {UPDATE_STEP_PROGRAM,
+                                         program.Dir(),
+                                         temp.Dir(),
+                                         "QuellotNew",
+                                         info.update_url,
+                                         "v2.1",
+                                         info.extra2,
+                                         UpdatePublicKeyOf(keys.Maker()),
+                                         step};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+        RecoverUpdate(program.Dir(), temp.Dir());  // the next start
+        Snapshot found = Snap(program / "");
+        if (version >= 0) {
+            EXPECT_EQ(found, version == 0 ? oldVersion : newVersion);
+        }
+        EXPECT_TRUE(found == oldVersion || found == newVersion);
+        // And the program there starts: the shell runs it, whichever it is.
+        int rc = std::system(("'" + (program / kProgram).string() +
+                              "' >/dev/null 2>&1 </dev/null & "
+                              "sleep 0.2; kill $! 2>/dev/null; true")
+                                 .c_str());
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(Perms(program / kProgram) & fs::perms::owner_exec, fs::perms::owner_exec);
+    }
 }
