@@ -13,6 +13,7 @@
 #include "FeedImport.h"
 #include "ProxyServer.h"
 #include "Query.h"
+#include "UpdateSignature.h"
 
 namespace {
 
@@ -95,6 +96,11 @@ int Serve(const ProxyOptions& options) {
     });
     std::printf("quellot-proxy: %d items, serving %s\n",
                 static_cast<int>(server.Items().Items().size()), server.BaseUrl().c_str());
+    if (!options.updateKey.empty())
+        std::printf(
+            "quellot-proxy: update package signed; clients built with "
+            "-DQUELLOT_UPDATE_PUBLIC_KEY=%s install it\n",
+            UpdatePublicKeyOf(options.updateKey).c_str());
     std::fflush(stdout);
     server.Serve();
     // Serve also returns when listening fails; the waiter must not outlive the server.

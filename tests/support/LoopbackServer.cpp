@@ -36,6 +36,27 @@ LoopbackServer::LoopbackServer() {
                                      });
             return;
         }
+        if (!reply.burstsAtMs.empty()) {
+            auto body = std::make_shared<std::string>(std::move(reply.body));
+            auto start = std::chrono::steady_clock::now();
+            res.set_chunked_content_provider(
+                reply.contentType, [this, body, start, at = reply.burstsAtMs, sent = size_t{0}](
+                                       size_t, httplib::DataSink& sink) mutable {
+                    if (sent == at.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    std::unique_lock lock(FMutex);
+                    if (FWake.wait_until(lock, start + std::chrono::milliseconds(at[sent]),
+                                         [this] { return FStopping; }))
+                        return false;
+                    lock.unlock();
+                    size_t piece = body->size() / at.size(), from = sent * piece;
+                    size_t n = ++sent == at.size() ? body->size() - from : piece;
+                    return sink.write(body->data() + from, n);
+                });
+            return;
+        }
         if (!reply.chunked) {
             res.set_content(reply.body, reply.contentType.c_str());
             return;

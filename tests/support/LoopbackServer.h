@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 class LoopbackServer {
 public:
@@ -21,6 +22,8 @@ public:
         bool silent = false;   // accept the request and never answer
         bool chunked = false;  // stream the body without a Content-Length
         int trickleMs = 0;     // send the body a byte at a time, this long apart
+        // Send the body in as many equal bursts, each this long after the request came in.
+        std::vector<int> burstsAtMs;
         // A large chunked body served without a copy per request (instead of body).
         std::shared_ptr<const std::string> shared;
     };
