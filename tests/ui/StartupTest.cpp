@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <zip.h>
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -14,6 +16,8 @@
 #include "UiSupport.h"
 #include "Unit1.h"
 #include "UpdateKeys.h"
+#include "UpdatePackage.h"
+#include "WindowMessages.h"
 
 namespace {
 
@@ -212,5 +216,78 @@ TEST_F(Startup, AnOfferedUpdateInstallsUnderTheProgramsNameAsksAndQuits) {
         FForm.reset();
         EXPECT_TRUE(fs::is_empty(root / "temp"));
     }
+    fs::remove_all(root);
+}
+
+namespace {
+
+// The processes running this executable, by the link the system keeps to it.
+std::vector<pid_t> Running(const std::filesystem::path& exe) {
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& e : std::filesystem::directory_iterator("/proc", error)) {
+        std::error_code none;
+        auto target = std::filesystem::read_symlink(e.path() / "exe", none);
+        if (!none && target == exe) found.push_back(std::stoi(e.path().filename().string()));
+    }
+    return found;
+}
+
+}  // namespace
+
+TEST_F(Startup, TheRealProgramSaysItIsUpOnceAnUpdateStartsIt) {
+    // The package brings this build's own program: started by the update in the program's
+    // place, it must come up and leave its mark, or the update is undone.
+    namespace fs = std::filesystem;
+    UpdateKeys keys;
+    ScopedUpdateKey trust(keys.Maker());
+    fs::path root = fs::temp_directory_path() / ("quellot-real-update-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    fs::create_directories(root / "program");
+    std::ofstream(root / "program" / "quellot") << "old";
+    std::ifstream in(QUELLOT_PROGRAM, std::ios::binary);
+    const std::string program((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+    ASSERT_GT(program.size(), 1000u);
+    std::string package;
+    {
+        const std::string path = (root / "p.zip").string();
+        int err = 0;
+        zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+        ASSERT_NE(z, nullptr);
+        zip_file_add(z, "Quellot.exe", zip_source_buffer(z, program.data(), program.size(), 0), 0);
+        ASSERT_EQ(zip_close(z), 0);
+        std::ifstream zip(path, std::ios::binary);
+        package.assign((std::istreambuf_iterator<char>(zip)), std::istreambuf_iterator<char>());
+        fs::remove(path);
+    }
+    LoopbackServer server;
+    server.SetBody(package, "application/zip");
+    UpdateOffer offer;
+    std::string error;
+    ASSERT_TRUE(DescribePackage(package, offer, error));
+    SOFT_INFO info;
+    info.version = "v2.1";
+    info.update_name = "Quellot";
+    info.update_url = server.BaseUrl() + "u.zip";
+    info.extra2 = SignUpdate("Quellot", "v2.1", offer, keys.Maker(), error);
+    std::atomic<int> posted{0};
+    {
+        TMyUpdate update;
+        update.SetPlaces({(root / "").string(), (root / "program").string() + "/",
+                          (root / "program" / "quellot").string()});
+        update.SetReplaceQuestion([](const std::string&) { return true; });
+        ASSERT_TRUE(update.CheckUpdate([&](int m) { posted = m; }, info, "v2.0"));
+        ASSERT_TRUE(WaitFor([&] { return posted != 0; }, 60000));
+    }
+    EXPECT_EQ(posted, WM_UPDATE_DONE);
+    std::ifstream now(root / "program" / "quellot", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(now)), std::istreambuf_iterator<char>()),
+              program);
+    EXPECT_FALSE(fs::exists(root / "program" / ".quellot-update"));
+    // The new program runs on; it is the test's to end.
+    std::vector<pid_t> started = Running(root / "program" / "quellot");
+    EXPECT_EQ(started.size(), 1u);
+    for (pid_t pid : started) kill(pid, SIGKILL);
     fs::remove_all(root);
 }
