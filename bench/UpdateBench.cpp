@@ -64,7 +64,7 @@ int main() {
     info.update_name = "QuellotNew";
     info.update_url = server.BaseUrl() + "u.zip";
     info.extra2 = SignUpdate("QuellotNew", "v2.1", offer, keys.Maker(), error);
-    const fs::path root = fs::temp_directory_path() / "quellot-update-bench";
+    const fs::path root = fs::temp_directory_path() / "quellot-bench-update";
     for (int turn = 0; turn < 3; ++turn) {
         fs::remove_all(root);
         fs::create_directories(root / "program");

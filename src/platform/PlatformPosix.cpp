@@ -17,15 +17,22 @@ namespace platform {
 namespace {
 std::mutex gOpenerMutex;
 std::function<void(const std::string&)> gOpener;
+
+// The program's name and its arguments as exec takes them; the strings live in all.
+std::vector<char*> Argv(std::vector<std::string>& all) {
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 }  // namespace
 
 bool StartDetached(const std::string& program, const std::vector<std::string>& args) {
     // A double fork: the program is adopted by init, so no zombie waits for us to reap it.
     std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(all);
     int pipefd[2];
     if (pipe(pipefd) != 0) return false;
     pid_t child = fork();
@@ -54,9 +61,7 @@ bool StartDetached(const std::string& program, const std::vector<std::string>& a
 int StartChild(const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = Argv(all);
     pid_t pid = -1;
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);

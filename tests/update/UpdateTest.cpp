@@ -683,3 +683,25 @@ TEST(Update, AKilledUpdateLeavesOneWholeVersionThatStarts) {
         EXPECT_EQ(Perms(program / kProgram) & fs::perms::owner_exec, fs::perms::owner_exec);
     }
 }
+
+TEST(Update, AStartRemovesWhatEarlierRunsLeft) {
+    Folder program, temp;
+    OldVersion(program / "");
+    const Snapshot clean = Snap(program / "");
+    // An earlier version's part of a file and its download and restart folders; a staging
+    // folder without a journal; and things that are not the updater's.
+    std::ofstream(program / ".quellot-4242-1.part") << std::string(1000, 'p');
+    fs::create_directories(program / ".quellot-update" / "stage");
+    std::ofstream(program / ".quellot-update" / "package.zip") << "half a download";
+    fs::create_directories(temp / "quellot-update-AbC123");
+    std::ofstream(temp / "quellot-update-AbC123" / "Quellot") << "old download";
+    fs::create_directories(temp / "quellot-restart-XyZ789");
+    fs::create_directories(temp / "someone-else");
+    std::ofstream(temp / "quellot-update-notes.txt") << "a file, not a folder of ours";
+    RecoverUpdate(program.Dir(), temp.Dir());
+    EXPECT_EQ(Snap(program / ""), clean);
+    std::set<std::string> left;
+    for (const auto& e : fs::directory_iterator(temp / ""))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"someone-else", "quellot-update-notes.txt"}));
+}
