@@ -16,6 +16,26 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The start of the title's first word, as a client can ask it: no space, whole characters
+// only (the service refuses a keyword that is not UTF-8), up to three bytes.
+std::string TitleStart(const std::string& title) {
+    size_t from = title.find_first_not_of(' ');
+    if (from == std::string::npos) return {};
+    std::string word = title.substr(from, title.find(' ', from) - from);
+    size_t cut = 0;
+    while (cut < word.size()) {
+        auto lead = static_cast<unsigned char>(word[cut]);
+        size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (cut > 0 && cut + n > 3) break;
+        cut += n;
+    }
+    return word.substr(0, cut);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string feed = [] {
         std::string pattern = fs::temp_directory_path().string() + "/quellot-fuzz-XXXXXX";
@@ -39,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ItemIndex index(cat, store.get());
     for (const Item& it : cat.Items()) {
         ItemQuery q;
-        q.words = {it.title.substr(0, 3)};
+        q.words = {TitleStart(it.title)};
+        if (q.words[0].empty()) continue;
         if (index.Search(q).total < 1) abort();  // an item's own title start finds it
     }
     return 0;

@@ -173,8 +173,10 @@ StageResult StagePackage(const std::string& zipName, const std::string& stageDir
     for (const Entry& e : entries) {
         struct stat target;
         bool exists = lstat((rules.programDir + e.bareName).c_str(), &target) == 0;
-        // A folder or a link under the name cannot be replaced by a rename, nor undone.
-        if (exists && !S_ISREG(target.st_mode)) return StageResult::Broken;
+        // A folder under the name cannot be replaced by a rename; a file or a link can, and be
+        // put back.
+        if (exists && !S_ISREG(target.st_mode) && !S_ISLNK(target.st_mode))
+            return StageResult::Broken;
         if (exists && !(rules.ask && rules.ask(e.bareName))) {
             if (e.bareName == (rules.installedAs.empty() ? rules.executable : rules.installedAs))
                 return StageResult::Declined;
