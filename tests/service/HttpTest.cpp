@@ -95,28 +95,28 @@ TEST(Http, CancelEndsATransferInProgressAndLaterCalls) {
 }
 
 TEST(Http, TheMinimumRateHoldsOverAnyWindow) {
-    // 100 bytes a second over any second. Bursts in three windows laid end to end would each
-    // pass, but nothing arrives between 0 s and 1.9 s; one every 0.9 s keeps the rate.
+    // 100 bytes a second over any 1.5 s. Bursts in three windows laid end to end would each
+    // pass, but nothing arrives between 0 s and 2.9 s; one every 1.4 s keeps the rate.
     const struct {
         std::vector<int> bursts;
         bool completes;
-    } cases[] = {{{0, 1900, 2050}, false}, {{0, 900, 1800, 2700}, true}};
+    } cases[] = {{{0, 2900, 3050}, false}, {{0, 1400, 2800, 4200}, true}};
     for (const auto& c : cases) {
         LoopbackServer server;
         LoopbackServer::Reply reply;
-        reply.body.assign(200 * c.bursts.size(), 'x');
+        reply.body.assign(300 * c.bursts.size(), 'x');
         reply.burstsAtMs = c.bursts;
         server.SetReply(reply);
         HttpClient http;
         http.SetReadTimeout(5000);
-        http.SetMinimumRate(100, 1000);
+        http.SetMinimumRate(100, 1500);
         std::string body;
         auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(http.Get(server.BaseUrl(), body), c.completes);
         auto took = std::chrono::steady_clock::now() - start;
         if (!c.completes) {
             EXPECT_EQ(http.LastFailure(), Failure::TooSlow);
-            EXPECT_LT(took, std::chrono::milliseconds(1800));  // before the second burst
+            EXPECT_LT(took, std::chrono::milliseconds(2800));  // before the second burst
         }
     }
 }
