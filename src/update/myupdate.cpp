@@ -157,8 +157,10 @@ bool TMyUpdate::RunUpdate() {
     if (installed) {
         unlink(update.PackagePath().c_str());
         Reached(Step::Staged);
+        // Once the new program is up, the update stands even if the window is closing now:
+        // undoing it would leave that program running from a file that is gone.
         installed = update.Commit(staged, [this] { Reached(Step::Committing); }) &&
-                    StartsAndSaysItIsUp() && !FCancelled;
+                    StartsAndSaysItIsUp();
     }
     if (!installed) {
         update.RollBack();
