@@ -46,7 +46,7 @@ void CollectScripts(const Text& page, std::set<std::string>& scripts) {
 Text MakePolicy() {
     TAB full;
     for (auto& item : full.Items) {
-        item.title = "t";
+        item.title.assign(1, 't');
         item.click_url = "http://x/";
     }
     std::set<std::string> scripts;

@@ -425,7 +425,7 @@ TEST(Update, AFailedUpdateLeavesTheFolderExactlyAsItWas) {
     std::string badCrc = ZipBytes({exe(ready), data, {"big.dat", std::string(5000, 'x')}});
     badCrc[badCrc.find("big.dat") + 7 + 3] ^= 0x55;  // in the compressed data, past its header
     std::vector<ZipEntry> many{exe(ready)};
-    for (int i = 0; i < 10000; ++i) many.push_back({"e" + std::to_string(i) + ".txt", ""});
+    for (int i = 0; i < 10000; ++i) many.push_back({std::to_string(i).append(".txt"), ""});
     struct Case {
         const char* what;
         std::string package;
