@@ -159,8 +159,8 @@ bool TMyUpdate::RunUpdate() {
         Reached(Step::Staged);
         // Once the new program is up, the update stands even if the window is closing now:
         // undoing it would leave that program running from a file that is gone.
-        installed = update.Commit(staged, [this] { Reached(Step::Committing); }) &&
-                    StartsAndSaysItIsUp();
+        installed =
+            update.Commit(staged, [this] { Reached(Step::Committing); }) && StartsAndSaysItIsUp();
     }
     if (!installed) {
         update.RollBack();
