@@ -18,7 +18,7 @@ Tbk_Items_Cond Conditions(const std::string& base) {
     c.keyword = Utf8ToGbk("手机 全网通");
     c.start_price = "100";
     c.end_price = "500";
-    c.page_no = "3";
+    c.page_no = '3';  // a character: see StartUpConditions
     c.start_credit = "1heart";
     c.end_credit = "5crown";
     return c;

@@ -48,7 +48,7 @@ void BM_SearchKey(benchmark::State& state) {
     Criteria c;
     c.Keyword = Utf8ToGbk("手机");
     c.NodeCaption = Utf8ToGbk("所有类目");
-    c.StartPrice = "0";
+    c.StartPrice = '0';  // a character: see StartUpConditions
     c.EndPrice = "999999999";
     c.StartCreditIndex = 4;
     c.EndCreditIndex = 19;

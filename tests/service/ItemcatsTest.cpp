@@ -15,7 +15,7 @@ protected:
         Tb_Itemcats_Cond c;
         c.pid = "mm_27418305_0_0";
         c.url = FServer.BaseUrl() + "taobao/tb_itemcats.php";
-        c.parent_cid = "0";
+        c.parent_cid = '0';  // a character: see StartUpConditions
         return c;
     }
     bool Get(const Tb_Itemcats_Cond& cond) { return FClient.GetItemcats(cond, {}, FCats); }
@@ -43,7 +43,7 @@ TEST_F(Itemcats, ByIdsSignsBothValuesInOrder) {
     FServer.SetBody(ItemcatsReply(1));
     Tb_Itemcats_Cond c = Top();
     c.cids = "12,34";
-    c.parent_cid = "5";
+    c.parent_cid = '5';
     ASSERT_TRUE(Get(c));
     std::string t = FServer.LastTarget();
     EXPECT_NE(t.find("&cids=12,34&parent_cid=5&stamp="), std::string::npos) << t;

@@ -7,15 +7,17 @@
 
 // The conditions of the start-up search: all categories, default order, credit 5heart to
 // 5goldencrown, prices 0 to 999999999, page 1.
+// One-character values are assigned as characters: gcc 12 at -O2 and above takes a copy of a
+// one-character literal for an overlapping copy (-Wrestrict, a false positive).
 inline Tbk_Items_Cond StartUpConditions(const std::string& baseUrl, const std::string& pid) {
     Tbk_Items_Cond c;
     c.pid = pid;
     c.url = baseUrl + "taobao/tbk_items.php";
-    c.cid = "0";
+    c.cid = '0';
     c.sort = "commissionVolume_desc";
-    c.start_price = "0";
+    c.start_price = '0';
     c.end_price = "999999999";
-    c.page_no = "1";
+    c.page_no = '1';
     c.start_credit = "5heart";
     c.end_credit = "5goldencrown";
     return c;
