@@ -220,10 +220,23 @@ ProxyServer::ProxyServer(ProxyOptions options) : FOptions(std::move(options)) {
         if (FStore && !FStore->Load(FCatalogue, FLoadError)) FStore.reset();
         if (FStore) FIndex = std::make_unique<ItemIndex>(FCatalogue, FStore.get());
     }
+    if (FIndex && !FOptions.updatePackage.empty() && !LoadPackage(FLoadError)) FIndex.reset();
     Routes();
 }
 
 ProxyServer::~ProxyServer() { Stop(); }
+
+bool ProxyServer::LoadPackage(std::string& error) {
+    std::ifstream in(FOptions.updatePackage, std::ios::binary);
+    FPackage = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
+                                             std::istreambuf_iterator<char>());
+    if (FOptions.updateKey.empty()) return true;
+    UpdateOffer offer;
+    if (!DescribePackage(*FPackage, offer, error)) return false;
+    FUpdateSignature =
+        SignUpdate(FOptions.updateName, FOptions.offerVersion, offer, FOptions.updateKey, error);
+    return !FUpdateSignature.empty();
+}
 
 std::string ProxyServer::BaseUrl() const {
     return std::string(Scheme()) + "://" + FOptions.host + ":" + std::to_string(FPort) + "/";
@@ -420,25 +433,11 @@ void ProxyServer::Routes() {
                   "</ul></body></html>",
               "text/html; charset=utf-8");
     });
-    if (!FOptions.updatePackage.empty()) {
-        std::ifstream in(FOptions.updatePackage, std::ios::binary);
-        auto package = std::make_shared<std::string>(std::istreambuf_iterator<char>(in),
-                                                     std::istreambuf_iterator<char>());
-        UpdateOffer offer;
-        std::string error;
-        if (!FOptions.updateKey.empty() && DescribePackage(*package, offer, error))
-            FUpdateSignature = SignUpdate(FOptions.updateName, FOptions.offerVersion, offer,
-                                          FOptions.updateKey, error);
-        if (!error.empty() && FLoadError.empty()) {
-            FLoadError = error;
-            FIndex.reset();
-        }
-        FServer->Get("/update/" + FOptions.updateName + ".zip",
-                     [this, package](const auto&, auto& res) {
-                         Counted("update");
-                         Reply(res, *package, "application/zip");
-                     });
-    }
+    if (FPackage)
+        FServer->Get("/update/" + FOptions.updateName + ".zip", [this](const auto&, auto& res) {
+            Counted("update");
+            Reply(res, *FPackage, "application/zip");
+        });
 }
 
 namespace {

@@ -52,6 +52,8 @@ public:
 
 private:
     void Routes();
+    // The update package, and its signature when a key is named; false with the reason.
+    bool LoadPackage(std::string& error);
     void Counted(const std::string& endpoint);
     std::string PublicBase(const httplib::Request& req) const;
     const char* Scheme() const { return FOptions.tlsCert.empty() ? "http" : "https"; }
@@ -70,6 +72,7 @@ private:
     int FPort = 0;
     mutable std::mutex FMutex;
     std::map<std::string, int> FCounts;
+    std::shared_ptr<const std::string> FPackage;  // the update package served, if any
     std::string FUpdateSignature;  // the software information's signature entry, when signed
 };
 

@@ -33,11 +33,7 @@ std::string Statement(const std::string& name, const std::string& version, const
 }
 
 std::string Base64(const unsigned char* bytes, size_t size) {
-    std::string out(4 * ((size + 2) / 3) + 1, '\0');
-    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), bytes,
-                            static_cast<int>(size));
-    out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return out;
+    return ::Base64(std::string_view(reinterpret_cast<const char*>(bytes), size));
 }
 
 // Exactly want bytes, or nothing.
@@ -128,27 +124,4 @@ std::string UpdatePublicKeyOf(const std::string& privateKeyPemFile) {
     size_t length = sizeof raw;
     if (!key || EVP_PKEY_get_raw_public_key(key.get(), raw, &length) != 1) return {};
     return Base64(raw, length);
-}
-
-Sha256::Sha256() : FContext(EVP_MD_CTX_new()) {
-    EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(FContext), EVP_sha256(), nullptr);
-}
-
-Sha256::~Sha256() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(FContext)); }
-
-void Sha256::Add(const char* data, size_t size) {
-    EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(FContext), data, size);
-}
-
-std::string Sha256::Hex() {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(FContext), digest, &length);
-    static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
-        out += kHex[digest[i] >> 4];
-        out += kHex[digest[i] & 15];
-    }
-    return out;
 }

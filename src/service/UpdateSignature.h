@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Digest.h"
+
 // The public key of this build, as base64 of the 32 raw Ed25519 bytes; empty: no update is
 // ever trusted. A build setting; tests put their own.
 extern std::string UpdatePublicKey;
@@ -28,17 +30,3 @@ bool VerifyUpdate(const std::string& entry, const std::string& name, const std::
                   const std::string& publicKey, UpdateOffer& offer);
 // The public key (base64 of the raw bytes) of a private key file, for the build setting.
 std::string UpdatePublicKeyOf(const std::string& privateKeyPemFile);
-
-// SHA-256 over bytes as they arrive.
-class Sha256 {
-public:
-    Sha256();
-    ~Sha256();
-    Sha256(const Sha256&) = delete;
-    Sha256& operator=(const Sha256&) = delete;
-    void Add(const char* data, size_t size);
-    std::string Hex();  // once, at the end
-
-private:
-    void* FContext;
-};

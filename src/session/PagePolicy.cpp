@@ -1,26 +1,13 @@
 #include "PagePolicy.h"
 
-#include <openssl/evp.h>
-
 #include <cctype>
 #include <set>
 #include <string_view>
 
+#include "Digest.h"
 #include "ResultPage.h"
 
 namespace {
-
-std::string Sha256Base64(std::string_view bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
-        return {};
-    std::string out(4 * ((length + 2) / 3) + 1, '\0');
-    int written = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), digest,
-                                  static_cast<int>(length));
-    out.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    return out;
-}
 
 // The text of every inline script and every event handler attribute of a page the program
 // builds. The pages are made of fixed literals, so a full page of each layout holds them all.
@@ -55,7 +42,11 @@ Text MakePolicy() {
         CollectScripts(BuildPage(full), scripts);
     }
     Text hashes;
-    for (const std::string& script : scripts) hashes += " 'sha256-" + Sha256Base64(script) + "'";
+    for (const std::string& script : scripts) {
+        Sha256 digest;
+        digest.Add(script);
+        hashes += " 'sha256-" + Base64(digest.Bytes()) + "'";
+    }
     return "default-src 'none'; script-src 'unsafe-hashes'" + hashes +
            "; style-src 'unsafe-inline'; img-src http: https:; base-uri 'none'; "
            "form-action 'none'";
@@ -69,7 +60,7 @@ const Text& PagePolicy() {
 }
 
 Text WithPagePolicy(const Text& html) {
-    const Text meta =
+    static const Text meta =
         "<meta http-equiv=\"Content-Security-Policy\" content=\"" + PagePolicy() + "\" />";
     const std::string_view head = "<head>";
     if (std::string_view(html).substr(0, head.size()) == head)

@@ -71,13 +71,12 @@ void Complete(const std::string& work) {
 // With the folder's lock held.
 void RecoverLocked(const std::string& programDir) {
     const std::string work = programDir + kWorkName;
-    if (Exists(work + "journal")) {
-        if (Exists(work + "ready"))
-            Complete(work);
-        else
-            Undo(programDir, work);
-    }
-    RemoveTree(work);
+    if (!Exists(work + "journal"))
+        RemoveTree(work);
+    else if (Exists(work + "ready"))
+        Complete(work);
+    else
+        Undo(programDir, work);
     // Parts of files an earlier unpacker wrote straight into the folder.
     std::error_code error;
     for (fs::directory_iterator it(programDir, error), end; !error && it != end;

@@ -19,6 +19,7 @@
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
+#include "WindowFixture.h"
 
 namespace {
 
@@ -27,14 +28,9 @@ QTreeWidgetItem* NodeOf(const TAB& t) {
     return static_cast<QTreeWidgetItem*>(const_cast<void*>(t.Node));
 }
 
-class RealUse : public testing::Test {
+// The window behind a gate that holds or fails its searches.
+class RealUse : public WindowFixture {
 protected:
-    static void SetUpTestSuite() { gProxy = StartTestProxy({.items = 4000}).release(); }
-    static void TearDownTestSuite() {
-        delete gProxy;
-        gProxy = nullptr;
-    }
-
     void SetUp() override {
         FGate = std::make_unique<GateServer>("127.0.0.1", gProxy->Port());
         ServiceBaseUrl = FGate->BaseUrl();
@@ -62,7 +58,6 @@ protected:
         ASSERT_EQ(Form().Tabs().Active(), 0);
     }
 
-    TForm1& Form() { return *FForm; }
     QTabBar* Strip() { return Form().bsSkinTabControl1; }
     QTreeWidget* Tree() { return Form().bsSkinTreeView1; }
     QWidget* Surface() { return Form().web->focusProxy(); }
@@ -157,12 +152,8 @@ protected:
         EXPECT_EQ(titles, ServiceTitles(t));
     }
 
-    static ProxyServer* gProxy;
     std::unique_ptr<GateServer> FGate;
-    std::unique_ptr<TForm1> FForm;
-    int FNothingFound = 0;
 };
-ProxyServer* RealUse::gProxy = nullptr;
 
 }  // namespace
 
