@@ -2,7 +2,7 @@
 # only when one is missing, so a second run goes straight to the build.
 QUELLOT_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev
   libqt6webenginecore6-bin libcurl4-openssl-dev libxml2-dev libssl-dev libzip-dev
-  libcpp-httplib-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk qt6-translations-l10n zip
+  libcpp-httplib-dev zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth fonts-noto-cjk fonts-noto-color-emoji qt6-translations-l10n zip
   imagemagick curl libsqlite3-dev libpng-dev nlohmann-json3-dev libxapian-dev)
 
 quellot_install_deps() { quellot_install_packages "${QUELLOT_PACKAGES[@]}"; }

@@ -21,8 +21,10 @@ void KillChild(int pid);
 // The first of the names found on the search path, or empty.
 std::string FindProgram(const std::vector<std::string>& names);
 
-// Opens an address in the user's default browser. Tests replace the opener.
-void OpenUrl(const std::string& url);
+// Opens an address in the user's browser: the desktop's opener (xdg-open) first, then the
+// Debian alternatives and the common browsers; false when none is installed. Tests replace
+// the opener.
+bool OpenUrl(const std::string& url);
 void SetUrlOpener(std::function<void(const std::string&)> opener);
 
 // Replaces the opener for as long as it lives, then puts the system's back.
@@ -36,10 +38,8 @@ public:
     ScopedUrlOpener& operator=(const ScopedUrlOpener&) = delete;
 };
 
-// The quick-launch programs: a calculator and a web browser, the first one found on this
-// system; nothing happens when there is none.
-void StartCalculator();
-void StartWebBrowser();
+// The calculator, the first one found on this system; false when there is none.
+bool StartCalculator();
 
 // With a trailing separator.
 std::string TempDirectory();

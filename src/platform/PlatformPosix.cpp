@@ -105,7 +105,7 @@ void SetUrlOpener(std::function<void(const std::string&)> opener) {
     gOpener = std::move(opener);
 }
 
-void OpenUrl(const std::string& url) {
+bool OpenUrl(const std::string& url) {
     std::function<void(const std::string&)> replaced;
     {
         // Copied out, so the opener runs without the lock.
@@ -114,22 +114,19 @@ void OpenUrl(const std::string& url) {
     }
     if (replaced) {
         replaced(url);
-        return;
+        return true;
     }
-    std::string opener = FindProgram({"xdg-open", "x-www-browser", "sensible-browser"});
-    if (!opener.empty()) StartDetached(opener, {url});
+    // xdg-open knows the browser the user chose on any desktop; the rest are for systems
+    // without it.
+    std::string opener = FindProgram({"xdg-open", "x-www-browser", "sensible-browser", "firefox",
+                                      "firefox-esr", "chromium", "google-chrome", "epiphany"});
+    return !opener.empty() && StartDetached(opener, {url});
 }
 
-void StartCalculator() {
+bool StartCalculator() {
     std::string calc = FindProgram(
         {"gnome-calculator", "kcalc", "galculator", "qalculate-gtk", "mate-calc", "xcalc"});
-    if (!calc.empty()) StartDetached(calc, {});
-}
-
-void StartWebBrowser() {
-    std::string browser = FindProgram(
-        {"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome", "epiphany"});
-    if (!browser.empty()) StartDetached(browser, {});
+    return !calc.empty() && StartDetached(calc, {});
 }
 
 std::string TempDirectory() {

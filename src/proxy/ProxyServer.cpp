@@ -391,6 +391,14 @@ void ProxyServer::Routes() {
                      ServePicture(req, res, "c1-" + std::to_string(level),
                                   [level] { return CreditPicturePng(level); });
                  });
+    // The page the client's browser button opens: where the items come from.
+    FServer->Get("/", [this](const auto&, auto& res) {
+        Reply(res,
+              "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Quellot</title></head>"
+              "<body><h1>Quellot</h1><p>" +
+                  std::to_string(FCatalogue.Items().size()) + " 件商品</p></body></html>",
+              "text/html; charset=utf-8");
+    });
     FServer->Get("/healthz", [this](const auto&, auto& res) {
         Reply(res, "ok " + std::to_string(FCatalogue.Items().size()) + " items\n",
               "text/plain; charset=utf-8");

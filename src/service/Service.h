@@ -8,6 +8,7 @@
 extern Text ServiceBaseUrl;
 extern Text FallbackBaseUrl;
 extern const Text RankIconBaseUrl;
+extern const Text HomePage;  // what the browser button opens
 extern const Text PublisherId;
 
 // The version this build is; any other version offered by the service is an update.

@@ -5,10 +5,10 @@
 
 namespace {
 
-// GB18030 is a superset of GBK with the same bytes for every GBK character, and glibc's GBK
-// converter is its own table; either serves. "GBK" keeps the output to one or two bytes a
-// character, as the program's 8-bit code page does (GB18030 would add four-byte forms).
-const char* const kGbk = "GBK";
+// GB18030 gives every GBK character its GBK bytes, so search keys, signatures and pages of
+// GBK texts are what they were; and it holds every other character too, in four bytes, so an
+// emoji in a title or a keyword survives instead of turning into "?".
+const char* const kGbk = "GB18030";
 
 }  // namespace
 

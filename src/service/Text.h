@@ -1,6 +1,6 @@
 #pragma once
-// Text inside the program is a byte string in the GBK code page; conversions happen only at the
-// edges (service replies, signing, widgets).
+// Text inside the program is a byte string in the GBK code page, extended to GB18030 so that no
+// character is lost; conversions happen only at the edges (service replies, signing, widgets).
 
 #include <iconv.h>
 
@@ -19,8 +19,8 @@ public:
     TextConverter(const TextConverter&) = delete;
     TextConverter& operator=(const TextConverter&) = delete;
 
-    // Never fails: a character the target cannot hold becomes "?", a malformed input sequence
-    // becomes "?" byte by byte.
+    // Never fails: a malformed input sequence becomes "?" byte by byte (every character has a
+    // form in both encodings).
     std::string Convert(std::string_view in);
 
 private:

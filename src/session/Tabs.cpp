@@ -36,18 +36,30 @@ Criteria CriteriaOf(const TAB& t, const Text& nodeCaption) {
 }
 
 int PageCountOf(const Text& total) {
-    if (total.empty() || total.find_first_not_of("0123456789") != Text::npos) return 0;
+    if (!IsCount(total)) return 0;
     std::optional<int64_t> count = ParseDecimal(total);
     if (!count) return kMaxPageCount;  // beyond any count, but still a count
-    return static_cast<int>(std::min<int64_t>(*count / kTabItems, kMaxPageCount));
+    // A part page is a page: 41 items are two, and the 41st must be reachable.
+    return static_cast<int>(std::min<int64_t>((*count + kTabItems - 1) / kTabItems, kMaxPageCount));
+}
+
+bool IsCount(const Text& total) {
+    return !total.empty() && total.find_first_not_of("0123456789") == Text::npos;
 }
 
 void CopyResults(TAB& tab, const ATbk_Items_Info& results) {
     for (Tbk_Items_Info& item : tab.Items)
         for (Text Tbk_Items_Info::*f : kShownFields) (item.*f).clear();
-    tab.PageCount = PageCountOf(results[0].total_results);
-    for (int i = 0; i < kTabItems && !results[i].title.empty(); ++i)
-        for (Text Tbk_Items_Info::*f : kShownFields) tab.Items[i].*f = results[i].*f;
+    int shown = 0;
+    for (; shown < kTabItems && !results[shown].title.empty(); ++shown)
+        for (Text Tbk_Items_Info::*f : kShownFields) tab.Items[shown].*f = results[shown].*f;
+    const Text& total = results[0].total_results;
+    // Leading zeros say nothing; a total missing or garbled is not shown.
+    tab.TotalResults = IsCount(total)
+                           ? total.substr(std::min(total.find_first_not_of('0'), total.size() - 1))
+                           : Text();
+    // Items on screen are at least one page, whatever the total claims.
+    tab.PageCount = std::max(PageCountOf(total), shown > 0 ? 1 : 0);
 }
 
 void TabList::SetActive(int index) {

@@ -21,6 +21,7 @@ struct TAB {
     Text EndPrice;
     bool Guarantee = false;
     int PageCount = 0;
+    Text TotalResults;  // the items found, in digits; empty when the reply gave no count
     int StartCreditIndex = 0;
     int EndCreditIndex = 0;
     int AreaIndex = 0;
@@ -35,9 +36,12 @@ struct TAB {
 Criteria CriteriaOf(const TAB& tab, const Text& nodeCaption);
 
 // Copies the items of a reply into the tab (up to the first empty title) and derives its page
-// count: total_results div 40, at most 99; a missing or non-numeric total gives 0 pages.
+// count: total_results divided by 40 rounded up, at most 99, and one page whenever there are
+// items; a missing or non-numeric total counts no pages of its own.
 void CopyResults(TAB& tab, const ATbk_Items_Info& results);
 int PageCountOf(const Text& totalResults);
+// True for a total of digits only.
+bool IsCount(const Text& totalResults);
 
 class TabList {
 public:

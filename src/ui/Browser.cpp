@@ -86,6 +86,10 @@ void NavigateBlank(QWebEngineView* browser) {
 void LoadHtml(QWebEngineView* browser, const Text& html) {
     if (!browser->property(kHasDocument).toBool()) return;
     std::string bytes = HtmlStream(WithPagePolicy(html));
+    // The page declares gb2312, and the engine reads that label with its strict two-byte GBK
+    // table: a four-byte GB18030 character (an emoji in a title) would show as two broken
+    // halves. The charset given with the content counts before the page's own, as a server's
+    // header would, and GB18030 reads every GBK byte as GBK does.
     browser->setContent(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                        "text/html;charset=gb2312", QUrl(kResultPageOrigin));
+                        "text/html;charset=gb18030", QUrl(kResultPageOrigin));
 }

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include "CategoryNames.h"
+#include "CriteriaNames.h"
 #include "Text.h"
 
 namespace pictures {
@@ -70,8 +71,7 @@ void Arrow(QPainter& g, double x, double top, double bottom, bool up, QColor c) 
 }  // namespace
 
 QVector<QPixmap> SortPictures() {
-    const char* const words[5] = {"默认排序", "价格从低到高", "价格从高到低", "信用从高到低",
-                                  "销量从高到低"};
+    const QStringList& words = SortNames();
     QVector<QPixmap> out;
     for (int i = 0; i < 5; ++i) {
         QPixmap p = Blank(103, 14);
@@ -100,7 +100,7 @@ QVector<QPixmap> SortPictures() {
         g.setFont(UiFont(11));
         g.setPen(ink);
         g.drawText(QRect(textLeft, 0, 103 - textLeft, 14), Qt::AlignLeft | Qt::AlignVCenter,
-                   QString::fromUtf8(words[i]));
+                   words[i]);
         out.push_back(p);
     }
     return out;

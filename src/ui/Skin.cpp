@@ -35,8 +35,8 @@ QComboBox#ComboBoxPage QAbstractItemView::item { height: 13px; padding: 0 2px; }
 QComboBox#ComboBoxPage QAbstractItemView QScrollBar:vertical { width: 12px; margin: 0; border: none; }
 QComboBox#ComboBoxPage QAbstractItemView QScrollBar::sub-line:vertical,
 QComboBox#ComboBoxPage QAbstractItemView QScrollBar::add-line:vertical { height: 0; }
-QSpinBox { padding: 0 11px 0 1px; }
-QSpinBox::up-button, QSpinBox::down-button { subcontrol-origin: border; width: 11px; border-left: 1px solid #c3d4ea;
+QSpinBox { padding: 0 9px 0 0; font-size: 11px; }
+QSpinBox::up-button, QSpinBox::down-button { subcontrol-origin: border; width: 9px; border-left: 1px solid #c3d4ea;
                                              background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7faff, stop:1 #d4e2f3); }
 QSpinBox::up-button { subcontrol-position: top right; }
 QSpinBox::down-button { subcontrol-position: bottom right; }

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QWindowStateChangeEvent>
 #include <future>
@@ -16,6 +17,7 @@
 #include "GbkText.h"
 #include "Pictures.h"
 #include "Platform.h"
+#include "Service.h"
 #include "SkinForm.h"
 #include "Taobaoke_Items.h"
 
@@ -65,12 +67,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     BuildControls();
     SetUpTree();
     BindEvents();
-    NothingFoundBox = [this] {
-        SkinMessage box(this, Q("惜哉..."), Q("很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭"));
-        box.adjustSize();
-        if (QScreen* s = QGuiApplication::primaryScreen())
-            box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
-        box.exec();
+    NothingFoundBox = [this] { ShowMessage(Q("惜哉..."), Q(kNothingFoundText)); };
+    SearchFailedBox = [this](Failure reason) {
+        ShowMessage(Q(kSearchFailedCaption), SearchFailedText(reason));
     };
     ReplaceFileBox = [](const std::string& fileName) {
         return QMessageBox::question(
@@ -81,6 +80,14 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     Quit = [] { QCoreApplication::quit(); };
     MyUpdate1.SetReplaceQuestion(
         [this](const std::string& fileName) { return AskReplaceOnUiThread(fileName); });
+}
+
+void TForm1::ShowMessage(const QString& title, const QString& text) {
+    SkinMessage box(this, title, text);
+    box.adjustSize();
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        box.move(s->geometry().center() - QPoint(box.width() / 2, box.height() / 2));
+    box.exec();
 }
 
 bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
@@ -167,11 +174,15 @@ void TForm1::BuildControls() {
     webCount->hide();
 
     bsSkinPopupMenu2 = new QMenu(this);
-    // Shortcut texts are shown only; no key is bound to them.
-    N2 = bsSkinPopupMenu2->addAction(Q("还原\tCtrl+R"));
-    N3 = bsSkinPopupMenu2->addAction(Q("最小化\tCtrl+N"));
+    // Only a shortcut that can work is offered: 还原 is for a window that has no keyboard (it
+    // is minimised or behind another), and Ctrl+C is copy in every text of the window.
+    N2 = bsSkinPopupMenu2->addAction(Q("还原"));
+    N3 = bsSkinPopupMenu2->addAction(Q("最小化"));
+    N3->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    N3->setShortcutContext(Qt::WindowShortcut);
+    addAction(N3);  // a window's action: the key works without the menu, from any control
     bsSkinPopupMenu2->addSeparator();
-    N4 = bsSkinPopupMenu2->addAction(Q("关闭\tCtrl+C"));
+    N4 = bsSkinPopupMenu2->addAction(Q("关闭"));
     N2->setEnabled(false);
 }
 
@@ -256,12 +267,17 @@ void TForm1::BuildPager(QWidget* bar) {
     ComboBoxPage->setEnabled(false);
     NextBut = LabelButton(bar, "下页", 36);
     TailBut = LabelButton(bar, "尾页", 32);
+    // How many items the active tab's search found, beside the pages they make.
+    FoundLabel = new QLabel(bar);
+    FoundLabel->setObjectName("FoundLabel");
+    FoundLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    FoundLabel->setFixedSize(160, 19);
     int x = bar->width() - 4;
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut, IndexBut}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut,
+                                                      IndexBut, FoundLabel}) {
         x -= w->width();
         w->move(x, 1);
-        x -= 2;
+        x -= w == IndexBut ? 10 : 2;
     }
 }
 
@@ -508,5 +524,19 @@ void TForm1::UpdateMenuState() {
     if (!isActiveWindow()) N2->setEnabled(true);
 }
 
-void TForm1::Image1Click() { platform::StartCalculator(); }
-void TForm1::Image2Click() { platform::StartWebBrowser(); }
+void TForm1::Image1Click() {
+    if (!platform::StartCalculator()) Notice(Q("没有找到计算器程序"));
+}
+
+void TForm1::Image2Click() {
+    if (!platform::OpenUrl(HomePage)) Notice(Q("没有找到网页浏览器"));
+}
+
+void TForm1::Notice(const QString& text) {
+    // Said in the caption for a few seconds; a caption set meanwhile (a search) is left alone.
+    const QString caption = Q(kWindowCaption) + " - " + text;
+    setWindowTitle(caption);
+    QTimer::singleShot(kNoticeMs, this, [this, caption] {
+        if (windowTitle() == caption) setWindowTitle(kWindowCaption);
+    });
+}

@@ -41,6 +41,11 @@ inline constexpr const char* kWindowCaption = "Quellot";
 // Where the window goes on a screen: centred, then 10 pixels left and 15 up.
 QPoint CenteredPosition(QSize screen, QSize window);
 
+// What the user is told when a search fails for this reason.
+QString SearchFailedText(Failure reason);
+inline constexpr const char* kSearchFailedCaption = "搜索失败";
+inline constexpr const char* kNothingFoundText = "很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭";
+
 // A row standing for children not loaded yet.
 bool IsPlaceholder(const QTreeWidgetItem* item);
 
@@ -53,8 +58,10 @@ public:
     // The start-up sequence; the main block runs it right after construction.
     void FormCreate();
 
-    // Shown when a search finds nothing; tests put their own in its place.
+    // Shown when a search finds nothing, and when it fails with the reason; tests put their
+    // own in their place.
     std::function<void()> NothingFoundBox;
+    std::function<void(Failure)> SearchFailedBox;
     // Asks whether an update may replace an existing file; true for Yes.
     std::function<bool(const std::string& fileName)> ReplaceFileBox;
     // Ends the program once an update has started the new version.
@@ -91,6 +98,7 @@ public:
     QComboBox* ComboBoxPage;
     QPushButton* NextBut;
     QPushButton* TailBut;
+    QLabel* FoundLabel;
     QPushButton* Button1;
     QMenu* bsSkinPopupMenu2;
     QAction* N2;
@@ -140,6 +148,9 @@ public:
     void bsBusinessSkinForm1Restore();
     void Image1Click();
     void Image2Click();
+    // A short word to the user in the caption, which comes back after kNoticeMs.
+    void Notice(const QString& text);
+    static constexpr int kNoticeMs = 4000;
     // Opens the window menu at a screen position.
     void ShowWindowMenu(const QPoint& at);
 
@@ -176,13 +187,18 @@ private:
     void RequestPage(int page);
     void WMSearchDone();
     void WMSearchFailed();
+    // A search that ended with nothing to show: tell the user, give the controls back.
+    void EndWithoutResult(const std::function<void()>& tell);
     void WMUpdateDone();
     void WMUpdateFailed();
+    void ShowMessage(const QString& title, const QString& text);
     bool AskReplaceOnUiThread(const std::string& fileName);
     void StoreSearch();
     void WriteCriteria(const Criteria& c);
     void RememberKeyword(const Text& keyword);
     void CloseTabAt(int index);
+    // Each tab's tooltip, and the close buttons' state.
+    void RefreshTabStrip();
 
     void BindScrollBar();
     void SetUpTree();
@@ -202,6 +218,7 @@ private:
     SearchTicket FTicket;
     bool FAwaitingResult = false;  // from a search's start until its message is handled
     ATbk_Items_Info* FResults = nullptr;
+    Failure FSearchFailure = Failure::None;  // written by the worker before its message
     int FPageNo = 1;
     bool FSearchOnSelect = true;
     int FTabAtPointer = -1;

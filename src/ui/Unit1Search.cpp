@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "Browser.h"
+#include "CriteriaNames.h"
 #include "GbkText.h"
 #include "ResultPage.h"
 #include "Service.h"
@@ -17,7 +18,26 @@ const char* const kSearchingCaption = "正在搜索商品，请稍后......";
 QTreeWidgetItem* ItemOf(NodeRef node) {
     return static_cast<QTreeWidgetItem*>(const_cast<void*>(node));
 }
+
+bool NothingIn(const ATbk_Items_Info* results) { return !results || (*results)[0].title.empty(); }
 }  // namespace
+
+QString SearchFailedText(Failure reason) {
+    switch (reason) {
+        case Failure::Connection:
+            return QString::fromUtf8("无法连接到服务器，请检查网络后再试。");
+        case Failure::Tls:
+            return QString::fromUtf8("无法与服务器建立安全连接，请稍后再试。");
+        case Failure::IdleTimeout:
+        case Failure::TotalTimeout:
+        case Failure::TooSlow:
+            return QString::fromUtf8("服务器响应超时，请稍后再试。");
+        case Failure::InvalidRequest:
+            return QString::fromUtf8("没有可用的服务地址，搜索未能发出。");
+        default:
+            return QString::fromUtf8("服务器的回复有误，请稍后再试。");
+    }
+}
 
 Criteria TForm1::ReadCriteria() const {
     // A value typed but not yet committed counts as the box's value.
@@ -106,12 +126,20 @@ void TForm1::LaunchWorker() {
 void TForm1::RunSearch(Criteria criteria, int pageNo) {
     Tbk_Items_Cond cond = BuildConditions(criteria, pageNo, ServiceBaseUrl, PublisherId);
     bool ok = Taobaoke_Items1.GetItems(cond, Tbk_Items_Info{}, FResults);
+    FSearchFailure = ok ? Failure::None : Taobaoke_Items1.LastFailure();
     FSearch.End();
     QCoreApplication::postEvent(this,
                                 new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
 }
 
 void TForm1::WMSearchDone() {
+    if (NothingIn(FResults)) {
+        // An empty page is no result to keep: no tab for it, and the user is told so.
+        EndWithoutResult([this] {
+            if (NothingFoundBox) NothingFoundBox();
+        });
+        return;
+    }
     FAwaitingResult = false;
     StoreSearch();
     SetControlsEnabled(true);
@@ -119,11 +147,19 @@ void TForm1::WMSearchDone() {
 }
 
 void TForm1::WMSearchFailed() {
+    Failure reason = FSearchFailure;
+    EndWithoutResult([this, reason] {
+        // A search given up on purpose needs no word about it.
+        if (SearchFailedBox && reason != Failure::Cancelled) SearchFailedBox(reason);
+    });
+}
+
+void TForm1::EndWithoutResult(const std::function<void()>& tell) {
     FAwaitingResult = false;
     setWindowTitle(kWindowCaption);
-    if (NothingFoundBox) NothingFoundBox();
+    tell();
     // Nothing new to show: the page on screen scrolls again, and the next page asked for
-    // counts from the page the active tab shows, not from the one that failed.
+    // counts from the page the active tab shows, not from the one that gave nothing.
     ScrollBar->CancelReset();
     SetControlsEnabled(true);
     if (TAB* t = FTabList.ActiveTab()) FPageNo = t->PageNo;
@@ -139,10 +175,12 @@ void TForm1::StoreSearch() {
         // A tab shown in the meantime keeps the screen; its pager waited for the search's end.
         int index = FTabList.IndexOfSerial(FTicket.tabSerial);
         if (index >= 0) FTabList.StorePage(index, key, FTicket.pageNo, *FResults);
-        if (index >= 0 && index == FTabList.Active())
+        if (index >= 0 && index == FTabList.Active()) {
             ShowTab(index);
-        else
+        } else {
             UpdatePager();
+            RefreshTabStrip();
+        }
         return;
     }
     int index = FTabList.OpenTab(c, key, FTicket.pageNo, *FResults);
@@ -174,6 +212,21 @@ void TForm1::ShowTab(int Index) {
     FSearchOnSelect = true;
     RenderPage();
     UpdatePager();
+    RefreshTabStrip();
+}
+
+void TForm1::RefreshTabStrip() {
+    QTabBar* strip = bsSkinTabControl1;
+    for (int i = 0; i < FTabList.Count() && i < strip->count(); ++i) {
+        const TAB& t = FTabList.At(i);
+        QStringList path;
+        for (QTreeWidgetItem* n = t.Node ? ItemOf(t.Node) : nullptr; n; n = n->parent())
+            path.prepend(n->text(0));
+        strip->setTabToolTip(i, TabToolTip(t, path, bsSkinComboBox3->itemText(t.AreaIndex)));
+        // The last tab cannot close, and its button says so.
+        if (QWidget* close = strip->tabButton(i, QTabBar::RightSide))
+            close->setEnabled(strip->count() > 1);
+    }
 }
 
 void TForm1::RenderPage() {
@@ -187,6 +240,9 @@ void TForm1::RenderPage() {
 void TForm1::UpdatePager() {
     TAB* t = FTabList.ActiveTab();
     if (!t) return;
+    FoundLabel->setText(t->TotalResults.empty()
+                            ? QString()
+                            : QString::fromUtf8("共 %1 件").arg(FromGbk(t->TotalResults)));
     PagerState p = ::UpdatePager(t->PageCount, t->PageNo);
     // A tab shown while a search runs gets its page list, but no paging until the search ends.
     bool idle = SearchIdle();
@@ -260,6 +316,7 @@ void TForm1::bsSkinComboBox4Change(int index) {
     if (!t) return;
     t->ViewIndex = index;
     RenderPage();
+    RefreshTabStrip();
     web->setFocus();
 }
 
@@ -284,7 +341,10 @@ void TForm1::MenuItem1Click() {
     bool canClose = true;
     bsSkinTabControl1Close(FTabAtPointer, canClose);
     if (!canClose) return;
-    const QSignalBlocker block(bsSkinTabControl1);
-    bsSkinTabControl1->removeTab(FTabAtPointer);
-    bsSkinTabControl1->setCurrentIndex(FTabList.Active());
+    {
+        const QSignalBlocker block(bsSkinTabControl1);
+        bsSkinTabControl1->removeTab(FTabAtPointer);
+        bsSkinTabControl1->setCurrentIndex(FTabList.Active());
+    }
+    RefreshTabStrip();
 }

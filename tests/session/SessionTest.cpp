@@ -163,27 +163,20 @@ TEST(Criteria, ConditionsFromTheFilterTables) {
     EXPECT_EQ(d.area, "");
 }
 
-TEST(Tabs, PageCountFromTheTotal) {
-    const std::pair<Text, int> cases[] = {{"0", 0},
-                                          {"39", 0},
-                                          {"40", 1},
-                                          {"45", 1},
-                                          {"79", 1},
-                                          {"80", 2},
-                                          {"3960", 99},
-                                          {"100000", 99},
-                                          {"", 0},
-                                          {"abc", 0},
-                                          {"12x", 0},
-                                          {"-80", 0},
-                                          {"99999999999999999999999", 99}};
+TEST(Tabs, PageCountFromTheTotalReachesEveryItem) {
+    const std::pair<Text, int> cases[] = {
+        {"0", 0},     {"1", 1},     {"39", 1},      {"40", 1},
+        {"41", 2},    {"80", 2},    {"81", 3},      {"106", 3},
+        {"3960", 99}, {"3961", 99}, {"100000", 99}, {"", 0},
+        {"abc", 0},   {"12x", 0},   {"-80", 0},     {"99999999999999999999999", 99}};
     for (const auto& [total, pages] : cases) EXPECT_EQ(PageCountOf(total), pages) << total;
 }
 
 TEST(Tabs, CopyResultsKeepsOnlyTheShownFieldsAndStopsAtAnEmptyTitle) {
     TAB tab;
     CopyResults(tab, Reply(40, "1234"));
-    EXPECT_EQ(tab.PageCount, 30);
+    EXPECT_EQ(tab.PageCount, 31);
+    EXPECT_EQ(tab.TotalResults, "1234");
     EXPECT_EQ(tab.Items[39].title, "title39");
     EXPECT_EQ(tab.Items[5].item_location, "loc5");
     EXPECT_EQ(tab.Items[5].num_iid, "");
@@ -193,9 +186,18 @@ TEST(Tabs, CopyResultsKeepsOnlyTheShownFieldsAndStopsAtAnEmptyTitle) {
     ATbk_Items_Info ten = Reply(10, "10");
     ten[12].title = "left over from an earlier reply";  // past the end: never read
     CopyResults(tab, ten);
-    EXPECT_EQ(tab.PageCount, 0);
+    EXPECT_EQ(tab.PageCount, 1);
     EXPECT_EQ(tab.Items[9].title, "title9");
     for (int i = 10; i < 40; ++i) EXPECT_EQ(tab.Items[i].title, "") << i;
+
+    // Items without a usable total are still one page, and no count is claimed for them.
+    for (const Text total : {"", "x", "0"}) {
+        CopyResults(tab, Reply(3, total));
+        EXPECT_EQ(tab.PageCount, 1) << total;
+        EXPECT_EQ(tab.TotalResults, total == "0" ? "0" : "") << total;
+    }
+    CopyResults(tab, Reply(1, "000106"));
+    EXPECT_EQ(tab.TotalResults, "106");
 }
 
 TEST(Tabs, OpenFindAndStorePages) {

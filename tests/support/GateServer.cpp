@@ -17,6 +17,7 @@ GateServer::GateServer(std::string upstreamHost, int upstreamPort)
         {
             std::unique_lock lock(FMutex);
             ++FSearches;
+            FLastSearch = req.target;
             if (FMode == Mode::Hold) {
                 ++FHeld;
                 unsigned release = FReleases;
@@ -29,6 +30,10 @@ GateServer::GateServer(std::string upstreamHost, int upstreamPort)
         if (mode == Mode::Fail) {
             res.status = 503;
             res.set_content("busy", "text/plain");
+            return;
+        }
+        if (mode == Mode::Garble) {
+            res.set_content("<?xml version=\"1.0\"?><r><total_results>12</total", "text/xml");
             return;
         }
         Forward(req, res);
@@ -83,4 +88,9 @@ int GateServer::Held() const {
 int GateServer::Searches() const {
     std::lock_guard lock(FMutex);
     return FSearches;
+}
+
+std::string GateServer::LastSearch() const {
+    std::lock_guard lock(FMutex);
+    return FLastSearch;
 }

@@ -12,7 +12,9 @@
 
 class GateServer {
 public:
-    enum class Mode { Pass, Hold, Fail };
+    // Pass forwards; Hold keeps a search until released; Fail answers 503; Garble answers 200
+    // with a reply cut off in its middle.
+    enum class Mode { Pass, Hold, Fail, Garble };
 
     explicit GateServer(std::string upstreamHost, int upstreamPort);
     ~GateServer();
@@ -24,6 +26,8 @@ public:
     // Item searches that have arrived and are being held now.
     int Held() const;
     int Searches() const;
+    // The request target (path and query, as sent) of the last item search.
+    std::string LastSearch() const;
 
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(FPort) + "/"; }
 
@@ -41,5 +45,6 @@ private:
     unsigned FReleases = 0;
     int FHeld = 0;
     int FSearches = 0;
+    std::string FLastSearch;
     bool FStopping = false;
 };

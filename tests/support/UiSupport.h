@@ -9,6 +9,7 @@
 #include <QWebEngineView>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "Unit1.h"
 
@@ -41,11 +42,21 @@ inline void Settle(int ms) {
     while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
-// A window started as the program starts it, its nothing-found box counting instead of
-// showing; empty when the first result page did not show.
-inline std::unique_ptr<TForm1> StartWindow(int& nothingFound) {
+// What a window told the user about its searches instead of showing its boxes.
+struct SearchBoxes {
+    int nothingFound = 0;
+    std::vector<Failure> failed;  // the reason of each failed search, in order
+    void Watch(TForm1& form) {
+        form.NothingFoundBox = [this] { ++nothingFound; };
+        form.SearchFailedBox = [this](Failure reason) { failed.push_back(reason); };
+    }
+};
+
+// A window started as the program starts it, its search boxes recorded instead of shown;
+// empty when the first result page did not show.
+inline std::unique_ptr<TForm1> StartWindow(SearchBoxes& boxes) {
     auto form = std::make_unique<TForm1>();
-    form->NothingFoundBox = [&nothingFound] { ++nothingFound; };
+    boxes.Watch(*form);
     form->FormCreate();
     form->show();
     const QString shown = QString::fromUtf8("30天售出");

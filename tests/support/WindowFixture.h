@@ -1,6 +1,6 @@
 #pragma once
 // A window started as the program starts it, against quellot-proxy in-process; addresses the
-// window would open in the user's browser are recorded instead, its nothing-found box counts.
+// window would open in the user's browser are recorded instead, its message boxes are recorded.
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ protected:
     void SetUp() override {
         ServiceBaseUrl = gProxy->BaseUrl();
         FOpener.emplace([this](const std::string& url) { FOpened.push_back(url); });
-        FForm = StartWindow(FNothingFound);
+        FForm = StartWindow(FBoxes);
         ASSERT_TRUE(FForm);
     }
     void TearDown() override {
@@ -39,7 +39,7 @@ protected:
 
     inline static ProxyServer* gProxy = nullptr;
     std::unique_ptr<TForm1> FForm;
-    int FNothingFound = 0;
+    SearchBoxes FBoxes;
     std::vector<std::string> FOpened;
     std::optional<platform::ScopedUrlOpener> FOpener;
 };

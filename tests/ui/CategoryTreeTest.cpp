@@ -22,9 +22,9 @@ bool HasPlaceholder(QTreeWidgetItem* item) {
 
 struct Window {
     std::unique_ptr<TForm1> form = std::make_unique<TForm1>();
-    int nothingFound = 0;
+    SearchBoxes boxes;
     Window() {
-        form->NothingFoundBox = [this] { ++nothingFound; };
+        boxes.Watch(*form);
         form->FormCreate();
         form->show();
     }

@@ -112,7 +112,8 @@ TEST_F(HostilePage, RepliesShowAsTextRunNothingAndOpenOnlyWebAddresses) {
         EXPECT_EQ(Pwned(), "");
         EXPECT_EQ(Web()->url(), origin);  // no navigation: the page is still ours
     }
-    EXPECT_EQ(FNothingFound, 0);
+    EXPECT_EQ(FBoxes.nothingFound, 0);
+    EXPECT_TRUE(FBoxes.failed.empty());
 }
 
 TEST_F(HostilePage, OnlyThePagesOwnScriptAndHandlersRun) {

@@ -146,7 +146,8 @@ TEST_F(MainWindow, FailedSearchesShowTheBoxAndLeaveTheTabs) {
     forged.SetBody("<?xml version=\"1.0\"?><error_response><code>25</code></error_response>");
     ServiceBaseUrl = forged.BaseUrl();
     SearchFor("abc");
-    EXPECT_EQ(FNothingFound, 1);
+    EXPECT_EQ(FBoxes.failed, std::vector<Failure>{Failure::NotAReply});
+    EXPECT_EQ(FBoxes.nothingFound, 0);
     EXPECT_EQ(Form().Tabs().Count(), 1);
     EXPECT_EQ(Form().windowTitle(), "Quellot");
     EXPECT_TRUE(Form().NextBut->isEnabled());  // the pager is the active tab's again
@@ -160,15 +161,16 @@ TEST_F(MainWindow, FailedSearchesShowTheBoxAndLeaveTheTabs) {
     ServiceBaseUrl = "http://127.0.0.1:" + std::to_string(closed) + "/";
     Form().NextButClick();
     ASSERT_TRUE(Finished());
-    EXPECT_EQ(FNothingFound, 2);
+    EXPECT_EQ(FBoxes.failed, (std::vector<Failure>{Failure::NotAReply, Failure::Connection}));
+    EXPECT_EQ(FBoxes.nothingFound, 0);
     EXPECT_EQ(Form().Tabs().At(0).PageNo, 1);
     EXPECT_EQ(Form().PageNo(), 1);  // counts from the page shown again, not the one that failed
     EXPECT_TRUE(Form().NextBut->isEnabled());
 }
 
 TEST_F(MainWindow, ClosingRulesAndTheStripStayInStep) {
-    SearchFor("a");
-    SearchFor("b");
+    SearchFor("正品");
+    SearchFor("特价");
     ASSERT_EQ(Form().Tabs().Count(), 3);
     auto captions = [&] {
         QStringList c;
@@ -177,16 +179,16 @@ TEST_F(MainWindow, ClosingRulesAndTheStripStayInStep) {
         return c;
     };
     Form().bsSkinTabControl1->tabCloseRequested(0);  // the first of three: the second comes forward
-    EXPECT_EQ(captions(), (QStringList{"a", "b"}));
+    EXPECT_EQ(captions(), (QStringList{Q("正品"), Q("特价")}));
     EXPECT_EQ(Form().Tabs().Active(), 0);
-    EXPECT_EQ(Form().bsSkinComboBox1->currentText(), "a");
+    EXPECT_EQ(Form().bsSkinComboBox1->currentText(), Q("正品"));
     bool canClose = true;
     Form().bsSkinTabControl1Close(-1, canClose);  // a double click outside every tab
     EXPECT_FALSE(canClose);
     Form().bsSkinTabControl1->tabCloseRequested(1);
-    EXPECT_EQ(captions(), (QStringList{"a"}));
+    EXPECT_EQ(captions(), (QStringList{Q("正品")}));
     Form().bsSkinTabControl1->tabCloseRequested(0);  // the last tab stays
-    EXPECT_EQ(captions(), (QStringList{"a"}));
+    EXPECT_EQ(captions(), (QStringList{Q("正品")}));
     EXPECT_EQ(Form().Tabs().Count(), 1);
 }
 
@@ -277,8 +279,12 @@ TEST_F(MainWindow, WindowMenuStatesAndThePressEffect) {
     EXPECT_FALSE(Form().N3->isEnabled());
     Form().bsBusinessSkinForm1Restore();
     EXPECT_FALSE(Form().N2->isEnabled());
-    EXPECT_TRUE(Form().N4->shortcut().isEmpty());  // shown as text only, never bound
-    EXPECT_TRUE(Form().N4->text().endsWith("Ctrl+C"));
+    // Only a key that works is shown: no restore key for a window without the keyboard, and
+    // Ctrl+C stays copy.
+    EXPECT_EQ(Form().N2->text(), Q("还原"));
+    EXPECT_EQ(Form().N4->text(), Q("关闭"));
+    EXPECT_TRUE(Form().N2->shortcut().isEmpty() && Form().N4->shortcut().isEmpty());
+    EXPECT_EQ(Form().N3->shortcut(), QKeySequence("Ctrl+N"));
 
     QPoint at = Form().bsSkinLinkImage1->pos();
     QTest::mousePress(Form().bsSkinLinkImage1, Qt::RightButton, {}, QPoint(5, 5));

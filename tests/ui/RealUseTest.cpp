@@ -5,6 +5,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -15,147 +16,12 @@
 
 #include "GateServer.h"
 #include "ProxyServer.h"
+#include "RealUseFixture.h"
 #include "Service.h"
 #include "TestProxy.h"
 #include "UiSupport.h"
 #include "Unit1.h"
 #include "WindowFixture.h"
-
-namespace {
-
-QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
-QTreeWidgetItem* NodeOf(const TAB& t) {
-    return static_cast<QTreeWidgetItem*>(const_cast<void*>(t.Node));
-}
-
-// The window behind a gate that holds or fails its searches.
-class RealUse : public WindowFixture {
-protected:
-    void SetUp() override {
-        FGate = std::make_unique<GateServer>("127.0.0.1", gProxy->Port());
-        ServiceBaseUrl = FGate->BaseUrl();
-        OpenWindow();
-    }
-    void OpenWindow() {
-        FForm.reset();
-        FNothingFound = 0;
-        FGate->SetMode(GateServer::Mode::Pass);
-        FForm = StartWindow(FNothingFound);
-        ASSERT_TRUE(FForm);
-    }
-    void TearDown() override {
-        FForm.reset();
-        FGate.reset();
-        ServiceBaseUrl = gProxy->BaseUrl();
-    }
-
-    // The start-up tab and a keyword's tab, the first one shown.
-    void TwoTabs() {
-        TypeAndEnter("手机");
-        ASSERT_TRUE(Finished());
-        ClickTab(0);
-        ASSERT_EQ(Form().Tabs().Count(), 2);
-        ASSERT_EQ(Form().Tabs().Active(), 0);
-    }
-
-    QTabBar* Strip() { return Form().bsSkinTabControl1; }
-    QTreeWidget* Tree() { return Form().bsSkinTreeView1; }
-    QWidget* Surface() { return Form().web->focusProxy(); }
-    bool Idle() { return Form().SearchIdle() && Form().bsSkinComboBox1->isEnabled(); }
-    bool Finished() {
-        return WaitFor([&] { return Idle(); });
-    }
-    bool SearchHeld() {
-        return WaitFor([&] { return FGate->Held() == 1; });
-    }
-    QString PageText() {
-        return Evaluate(Form().web, "document.body ? document.body.innerText : ''").toString();
-    }
-
-    // What a person does.
-    void ClickNode(QTreeWidgetItem* node) {
-        Tree()->scrollToItem(node);
-        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {},
-                          Tree()->visualItemRect(node).center());
-    }
-    void ClickTab(int index) {
-        QTest::mouseClick(Strip(), Qt::LeftButton, {}, Strip()->tabRect(index).center());
-    }
-    void CloseTab(int index) {
-        QWidget* button = Strip()->tabButton(index, QTabBar::RightSide);
-        ASSERT_NE(button, nullptr);
-        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-    }
-    void TypeAndEnter(const char* keyword) {
-        QLineEdit* edit = Form().bsSkinComboBox1->lineEdit();
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        // Chinese arrives through the input method, committed as a whole word.
-        QInputMethodEvent typed;
-        typed.setCommitString(Q(keyword));
-        QApplication::sendEvent(edit, &typed);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-    void ClickPicture(QWidget* picture) {
-        QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(5, 5));
-    }
-    // Opens the page list with a click and picks an entry with the arrow keys and Enter.
-    void ChoosePage(int entry) {
-        QComboBox* box = Form().ComboBoxPage;
-        QTest::mouseClick(box, Qt::LeftButton, {}, box->rect().center());
-        QAbstractItemView* view = box->view();
-        ASSERT_TRUE(WaitFor([&] { return view->isVisible(); }, 3000));
-        int at = view->currentIndex().row();
-        for (; at < entry; ++at) QTest::keyClick(view, Qt::Key_Down);
-        for (; at > entry; --at) QTest::keyClick(view, Qt::Key_Up);
-        QTest::keyClick(view, Qt::Key_Return);
-        ASSERT_TRUE(WaitFor([&] { return !view->isVisible(); }, 3000));
-    }
-    void Wheel(QWidget* target, QPoint angle) {
-        QWheelEvent wheel(QPointF(10, 10), target->mapToGlobal(QPointF(10, 10)), QPoint(), angle,
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(target, &wheel);
-    }
-
-    // The titles the service gives for a tab's stored criteria and page, asked for directly.
-    std::vector<Text> ServiceTitles(const TAB& t) {
-        QTreeWidgetItem* node = NodeOf(t);
-        Criteria c = CriteriaOf(t, Utf8ToGbk(node->text(0).toStdString()));
-        c.CategoryId = node->data(0, Qt::UserRole).toLongLong();
-        TTaobaoke_Items client;
-        ATbk_Items_Info* reply = nullptr;
-        EXPECT_TRUE(client.GetItems(BuildConditions(c, t.PageNo, gProxy->BaseUrl(), PublisherId),
-                                    {}, reply));
-        std::vector<Text> titles;
-        for (int i = 0; reply && i < kTabItems && !(*reply)[i].title.empty(); ++i)
-            titles.push_back((*reply)[i].title);
-        return titles;
-    }
-    static std::vector<Text> Titles(const TAB& t) {
-        std::vector<Text> titles;
-        for (int i = 0; i < kTabItems && !t.Items[i].title.empty(); ++i)
-            titles.push_back(t.Items[i].title);
-        return titles;
-    }
-    // A tab holds what its caption, node, key and page say: the service's items for them.
-    void ExpectTab(int index, const QString& caption, QTreeWidgetItem* node, int pageNo) {
-        SCOPED_TRACE(caption.toStdString());
-        ASSERT_LT(index, Form().Tabs().Count());
-        const TAB& t = Form().Tabs().At(index);
-        EXPECT_EQ(Strip()->tabText(index), caption);
-        EXPECT_EQ(NodeOf(t), node);
-        EXPECT_EQ(t.PageNo, pageNo);
-        EXPECT_EQ(t.Key, SearchKey(CriteriaOf(t, Utf8ToGbk(node->text(0).toStdString()))));
-        std::vector<Text> titles = Titles(t);
-        EXPECT_FALSE(titles.empty());
-        EXPECT_EQ(titles, ServiceTitles(t));
-    }
-
-    std::unique_ptr<GateServer> FGate;
-};
-
-}  // namespace
 
 TEST_F(RealUse, ANewSearchIsFiledUnderWhatItSearchedWhateverIsClickedMeanwhile) {
     struct Case {
@@ -275,7 +141,8 @@ TEST_F(RealUse, AfterAFailedPageSearchThePagerAndThePageListWorkOn) {
     FGate->SetMode(GateServer::Mode::Fail);
     QTest::mouseClick(Form().NextBut, Qt::LeftButton);
     ASSERT_TRUE(Finished());
-    EXPECT_EQ(FNothingFound, 1);
+    EXPECT_EQ(FBoxes.failed.size(), 1u);
+    EXPECT_EQ(FBoxes.nothingFound, 0);
     EXPECT_EQ(Form().Tabs().At(0).PageNo, 1);
     EXPECT_EQ(Form().PageNo(), 1);  // counts from the page shown, not the one that failed
     EXPECT_TRUE(Form().NextBut->isEnabled());
@@ -311,7 +178,8 @@ TEST_F(RealUse, AfterAFailedSearchThePageStillScrolls) {
         EXPECT_TRUE(
             WaitFor([&] { return Evaluate(Form().web, "window.scrollY").toInt() == at + 80; }));
     }
-    EXPECT_EQ(FNothingFound, 2);
+    EXPECT_EQ(FBoxes.failed.size(), 2u);
+    EXPECT_EQ(FBoxes.nothingFound, 0);
     EXPECT_EQ(Form().Tabs().Count(), 1);
 }
 
@@ -378,7 +246,7 @@ TEST_F(RealUse, ADoubleClickOnAPictureMovesItBackAndClicksOnce) {
     }
     // The search picture searched once: a new keyword opened one tab, with one request.
     int searches = FGate->Searches();
-    Form().bsSkinComboBox1->setEditText("abc");
+    Form().bsSkinComboBox1->setEditText(Q("热卖"));
     QLabel* search = Form().bsSkinLinkImage1;
     QTest::mousePress(search, Qt::LeftButton, {}, QPoint(5, 5));
     QTest::mouseRelease(search, Qt::LeftButton, {}, QPoint(5, 5));
@@ -455,13 +323,27 @@ TEST_F(RealUse, EnterInAnyControlWithoutAUseForItSearches) {
     }
 }
 
-TEST_F(RealUse, KeywordsAreShownLiterallyInTabCaptions) {
-    TypeAndEnter("a&b");
-    ASSERT_TRUE(Finished());
-    ASSERT_EQ(Strip()->count(), 2);
-    // A doubled "&" is how the strip shows one "&" instead of underlining the next letter.
-    EXPECT_EQ(Strip()->tabText(1), Q("a&&b"));
-    EXPECT_EQ(Form().Tabs().At(1).Keyword, "a&b");
+TEST_F(RealUse, TheMinimiseKeyWorksFromEveryControlAndCopyStaysCopy) {
+    QLineEdit* edit = Form().bsSkinComboBox1->lineEdit();
+    ASSERT_TRUE(WaitFor([&] { return Form().web->focusProxy() != nullptr; }));
+    for (QWidget* w : {static_cast<QWidget*>(edit), static_cast<QWidget*>(Tree()),
+                       Form().web->focusProxy(), static_cast<QWidget*>(Form().bsSkinComboBox3)}) {
+        SCOPED_TRACE(w->metaObject()->className());
+        Form().N2Click();
+        ASSERT_TRUE(WaitFor([&] { return !Form().isMinimized() && Form().isActiveWindow(); }));
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_N, Qt::ControlModifier);
+        EXPECT_TRUE(WaitFor([&] { return Form().isMinimized(); }));
+    }
+    Form().N2Click();
+    ASSERT_TRUE(WaitFor([&] { return Form().isActiveWindow(); }));
+    edit->setFocus();
+    edit->setText("abc");
+    edit->selectAll();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "abc");
+    EXPECT_TRUE(Form().isVisible());
 }
 
 TEST_F(RealUse, RestoreIsOfferedWhenTheWindowIsBehindAnotherAndBringsItToTheFront) {

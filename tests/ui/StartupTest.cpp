@@ -119,7 +119,9 @@ TEST_F(Startup, AReplyWithoutUsableLinesIsNoFailure) {
     }());
     primary.SetReplyFor("/taobao/tbk_items.php", [] {
         LoopbackServer::Reply r;
-        r.body = "<r><total_results>0</total_results></r>";
+        r.body =
+            "<r><total_results>1</total_results><taobaoke_items><i><title>t</title>"
+            "</i></taobaoke_items></r>";
         return r;
     }());
     ServiceBaseUrl = primary.BaseUrl();
