@@ -368,6 +368,9 @@ TEST_F(Proxy, SoftInfoPicturesAndCounters) {
     EXPECT_EQ(gServer->Count("count"), before + 1);
     ASSERT_TRUE(http.Get(gServer->BaseUrl() + "stats", body));
     EXPECT_NE(body.find("\"count\":" + std::to_string(before + 1)), std::string::npos) << body;
+    // The start page the client's browser button opens.
+    ASSERT_TRUE(http.Get(gServer->BaseUrl(), body));
+    EXPECT_NE(body.find("<h1>Quellot</h1>"), std::string::npos) << body;
 }
 
 TEST_F(Proxy, ServesConcurrentClients) {
