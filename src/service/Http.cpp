@@ -76,6 +76,11 @@ void HttpClient::Cancel() {
     curl_multi_wakeup(FMulti);
 }
 
+void HttpClient::Interrupt() {
+    FInterrupted = true;
+    curl_multi_wakeup(FMulti);
+}
+
 size_t HttpClient::OnWrite(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     size_t n = size * count;
@@ -109,7 +114,7 @@ bool HttpClient::Get(const std::string& url, std::string& body) {
 
 bool HttpClient::Get(const std::string& url, const Sink& sink) {
     FFailure = Failure::Cancelled;
-    if (FCancelled) return false;
+    if (FCancelled || FInterrupted) return false;
     CURL* easy = FEasy;
     CURLM* multi = FMulti;
     const Clock::time_point start = Clock::now();
@@ -147,7 +152,7 @@ bool HttpClient::Get(const std::string& url, const Sink& sink) {
             break;
         }
         if (!running) break;
-        if (FCancelled) {
+        if (FCancelled || FInterrupted) {
             FFailure = Failure::Cancelled;
             ok = false;
             break;

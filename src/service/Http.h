@@ -53,6 +53,10 @@ public:
     // The window calls it when it closes, so no worker waits for the network after that.
     void Cancel();
     bool Cancelled() const { return FCancelled.load(); }
+    // From any thread: ends the transfer in progress, or the next one to start, as cancelled;
+    // unlike Cancel the client stays usable once ClearInterrupt has been called.
+    void Interrupt();
+    void ClearInterrupt() { FInterrupted = false; }
     // Why the last Get failed; None after a success.
     Failure LastFailure() const { return FFailure; }
 
@@ -69,5 +73,6 @@ private:
     int FRateWindowMs = 0;
     size_t FMaxBody = kDefaultMaxBody;
     std::atomic<bool> FCancelled{false};
+    std::atomic<bool> FInterrupted{false};
     Failure FFailure = Failure::None;
 };

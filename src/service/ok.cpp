@@ -15,14 +15,30 @@ Text TOK::FetchSoftInfo(const Text& Url, const Text& Pid) {
         HttpClient http;
         http.SetReadTimeout(kServiceReadTimeoutMs);
         http.SetTotalTimeout(FTotalTimeoutMs);
+        {
+            std::lock_guard lock(FMutex);
+            if (FCancelled) return "error";
+            FCurrent = &http;
+        }
         std::string body;
-        if (!http.Get(Url + "?pid=" + Pid, body)) return "error";
+        bool got = http.Get(Url + "?pid=" + Pid, body);
+        {
+            std::lock_guard lock(FMutex);
+            FCurrent = nullptr;
+        }
+        if (!got) return "error";
         // Malformed UTF-8 decodes to nothing at all, as a strict decoder would have it.
         if (!IsValidUtf8(body)) return Text();
         return Utf8ToGbk(body);
     } catch (...) {
         return "error";
     }
+}
+
+void TOK::Cancel() {
+    std::lock_guard lock(FMutex);
+    FCancelled = true;
+    if (FCurrent) FCurrent->Cancel();
 }
 
 bool TOK::GetSoftInfo(const Text& Url, const Text& Pid, SOFT_INFO& Info) {

@@ -1,7 +1,12 @@
 #pragma once
 // The software-information query: which release is current and where its package lies.
 
+#include <atomic>
+#include <mutex>
+
 #include "Text.h"
+
+class HttpClient;
 
 struct SOFT_INFO {
     Text extra1;
@@ -25,8 +30,14 @@ public:
     int TotalTimeout() const { return FTotalTimeoutMs; }
     void SetTotalTimeout(int milliseconds) { FTotalTimeoutMs = milliseconds; }
 
+    // From any thread: ends a query under way, and every later one fails at once.
+    void Cancel();
+
 private:
     int FTotalTimeoutMs;
+    std::mutex FMutex;
+    HttpClient* FCurrent = nullptr;  // the query under way
+    bool FCancelled = false;
 };
 
 // The reply's entries: lines (CR, LF or both end one; empty lines yield none), where a quote

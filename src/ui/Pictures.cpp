@@ -159,20 +159,32 @@ QVector<QPixmap> CategoryPictures() {
     return out;
 }
 
-QPixmap SearchButton() {
+namespace {
+QPixmap OrangeButton(const char* word, QColor top, QColor bottom, QColor edge) {
     QPixmap p = Blank(56, 30);
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     QLinearGradient grad(0, 0, 0, 30);
-    grad.setColorAt(0, QColor(0xFF, 0xA0, 0x3C));
-    grad.setColorAt(1, QColor(0xF0, 0x6A, 0x0A));
+    grad.setColorAt(0, top);
+    grad.setColorAt(1, bottom);
     g.setBrush(grad);
-    g.setPen(QPen(QColor(0xD0, 0x5A, 0x00), 1));
+    g.setPen(QPen(edge, 1));
     g.drawRoundedRect(QRectF(0.5, 0.5, 55, 29), 5, 5);
     g.setPen(Qt::white);
     g.setFont(UiFont(14, true));
-    g.drawText(QRect(0, 0, 56, 30), Qt::AlignCenter, QString::fromUtf8("搜索"));
+    g.drawText(QRect(0, 0, 56, 30), Qt::AlignCenter, QString::fromUtf8(word));
     return p;
+}
+}  // namespace
+
+QPixmap SearchButton() {
+    return OrangeButton("搜索", QColor(0xFF, 0xA0, 0x3C), QColor(0xF0, 0x6A, 0x0A),
+                        QColor(0xD0, 0x5A, 0x00));
+}
+
+QPixmap StopButton() {
+    return OrangeButton("停止", QColor(0xE8, 0x6A, 0x5C), QColor(0xC8, 0x32, 0x28),
+                        QColor(0xA0, 0x28, 0x20));
 }
 
 QPixmap Calculator() {

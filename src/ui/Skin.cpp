@@ -20,6 +20,10 @@ QLabel { color: #15428b; }
 QComboBox, QSpinBox { background: white; border: 1px solid #a3bad9; border-radius: 2px; padding: 0 2px;
                       color: #222; selection-background-color: #316ac5; selection-color: white; }
 QComboBox:disabled, QSpinBox:disabled { background: #eef2f7; color: #999; }
+QComboBox:focus, QSpinBox:focus { border: 1px solid #ff8a00; background: #fffaf2; }
+QComboBox QLineEdit:focus, QSpinBox QLineEdit:focus { background: #fffaf2; }
+QCheckBox:focus { background: #fff1dc; border-radius: 2px; }
+QTreeWidget:focus { border: 1px solid #ff8a00; }
 QComboBox { combobox-popup: 0; }
 QComboBox::drop-down { subcontrol-origin: padding; subcontrol-position: top right; width: 14px;
                        border-left: 1px solid #c3d4ea;

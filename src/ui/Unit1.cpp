@@ -78,6 +78,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
                    QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     };
     Quit = [] { QCoreApplication::quit(); };
+    FServiceWorker.OnStop([this] {
+        ok1.Cancel();
+        Taobao_Itemcats1.Http().Cancel();
+    });
     MyUpdate1.SetReplaceQuestion(
         [this](const std::string& fileName) { return AskReplaceOnUiThread(fileName); });
 }
@@ -111,6 +115,7 @@ TForm1::~TForm1() {
     // No worker may outlive the window: cancel their transfers, then wait for them to return.
     Taobaoke_Items1.Http().Cancel();
     MyUpdate1.Cancel();
+    FServiceWorker.Stop();
     if (FWorker.joinable()) FWorker.join();
     MyUpdate1.Wait();
     qApp->removeEventFilter(this);
@@ -338,6 +343,7 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
             // Alt combinations are system keys and pass, as F10 does.
             if (k->modifiers() & Qt::AltModifier) return false;
             if (k->key() == Qt::Key_F10) return false;
+            if (e->type() == QEvent::KeyPress && ScrollKey(target, k)) return true;
             return InsideBrowser(target);
         }
         case QEvent::MouseButtonPress:
@@ -355,6 +361,39 @@ bool TForm1::ApplicationEvents1Message(QObject* target, QEvent* e) {
         default:
             return false;
     }
+}
+
+bool TForm1::ScrollKey(QObject* target, QKeyEvent* k) {
+    // Keys the page would use to scroll itself move the window's scroll bar instead, where no
+    // control of the window uses them: in the page, on the bar, on the window itself.
+    if (!(InsideBrowser(target) || target == ScrollBar || target == this || target == FClient))
+        return false;
+    if (k->modifiers() & ~Qt::KeypadModifier) return false;
+    QAbstractSlider::SliderAction action;
+    switch (k->key()) {
+        case Qt::Key_PageDown:
+            action = QAbstractSlider::SliderPageStepAdd;
+            break;
+        case Qt::Key_PageUp:
+            action = QAbstractSlider::SliderPageStepSub;
+            break;
+        case Qt::Key_Down:
+            action = QAbstractSlider::SliderSingleStepAdd;
+            break;
+        case Qt::Key_Up:
+            action = QAbstractSlider::SliderSingleStepSub;
+            break;
+        case Qt::Key_Home:
+            action = QAbstractSlider::SliderToMinimum;
+            break;
+        case Qt::Key_End:
+            action = QAbstractSlider::SliderToMaximum;
+            break;
+        default:
+            return false;
+    }
+    if (ScrollBar->isEnabled()) ScrollBar->triggerAction(action);
+    return true;
 }
 
 bool TForm1::WheelFilter(QObject* target, QWheelEvent* e) {
@@ -427,7 +466,25 @@ bool TForm1::EnterClicksDefault(QObject* target, QKeyEvent* k) {
     return true;
 }
 
+bool TForm1::ServiceKey(QObject* target, QKeyEvent* k) {
+    auto* w = qobject_cast<QWidget*>(target);
+    if (!w || w->window() != this || k->modifiers() != Qt::NoModifier) return false;
+    // Escape stops a running search from anywhere in the window; an open list closes first.
+    if (k->key() == Qt::Key_Escape && SearchRunning() && !QApplication::activePopupWidget()) {
+        CancelSearch();
+        return true;
+    }
+    // F5 asks again for a category top level that could not be loaded.
+    if (k->key() == Qt::Key_F5) {
+        LoadTopLevel();
+        return true;
+    }
+    return false;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::KeyPress && ServiceKey(watched, static_cast<QKeyEvent*>(e)))
+        return true;
     if (ApplicationEvents1Message(watched, e)) return true;
     if (PressEffect(watched, e)) return true;
     if (e->type() == QEvent::KeyPress && EnterClicksDefault(watched, static_cast<QKeyEvent*>(e)))
@@ -481,6 +538,9 @@ void TForm1::changeEvent(QEvent* e) {
 void TForm1::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     bsBusinessSkinForm1Restore();
+    // The first thing a user does is type a keyword.
+    if (!FShownOnce) bsSkinComboBox1->setFocus(Qt::ActiveWindowFocusReason);
+    FShownOnce = true;
 }
 
 void TForm1::ShowWindowMenu(const QPoint& at) {

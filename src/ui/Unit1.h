@@ -16,12 +16,17 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 #include <QWidget>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 #include "Criteria.h"
 #include "MyScrollBar.h"
 #include "Pager.h"
+#include "ServiceWorker.h"
 #include "Tabs.h"
 #include "Taobao_Itemcats.h"
 #include "Taobaoke_Items.h"
@@ -40,11 +45,21 @@ inline constexpr const char* kWindowCaption = "Quellot";
 
 // Where the window goes on a screen: centred, then 10 pixels left and 15 up.
 QPoint CenteredPosition(QSize screen, QSize window);
+// The same inside a screen's available area (without panels and docks), moved as little as
+// needed to keep the window inside it, its caption first when it is too big.
+QPoint PlacedPosition(QRect available, QSize window);
 
 // What the user is told when a search fails for this reason.
 QString SearchFailedText(Failure reason);
 inline constexpr const char* kSearchFailedCaption = "搜索失败";
 inline constexpr const char* kNothingFoundText = "很抱歉，没有搜索到相关数据  ╮(╯▽╰)╭";
+
+// Captions and rows while the service is asked.
+inline constexpr const char* kConnectingCaption = "正在连接服务器……";
+inline constexpr const char* kLoadingRow = "加载中…";
+
+// Milliseconds from now until deadline; negative once it has passed.
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline);
 
 // A row standing for children not loaded yet.
 bool IsPlaceholder(const QTreeWidgetItem* item);
@@ -55,8 +70,24 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The start-up sequence; the main block runs it right after construction.
+    // The start-up sequence; the main block runs it right after construction. It returns at
+    // once: the service's answers are waited for off the window thread.
     void FormCreate();
+    // From FormCreate until the software information has been answered (or has failed).
+    bool Starting() const { return FStarting; }
+    // The caption the update decision gave.
+    QString StartCaption() const { return FStartCaption; }
+    // The bound of the whole start-up's asking; tests make it short.
+    void SetStartupBound(std::chrono::milliseconds bound) { FStartupBound = bound; }
+    // The top level of the category tree is in (not the root alone).
+    bool TopLevelLoaded() const { return FTopLevel == TreeState::Loaded; }
+    // Some part of the tree is being asked for.
+    bool TreeBusy() const { return FTopLevel == TreeState::Loading || !FLoadingNodes.empty(); }
+    // Gives up the running search: its transfer ends, the controls come back, its answer is
+    // dropped.
+    void CancelSearch();
+    // True while a search runs that the user may cancel.
+    bool SearchRunning() const { return !FSearch.Idle() || FLaunchPending; }
 
     // Shown when a search finds nothing, and when it fails with the reason; tests put their
     // own in their place.
@@ -129,7 +160,8 @@ public:
 
     // Handlers bound to the controls.
     void Button1Click() { StartSearch(); }
-    void bsSkinLinkImage1Click() { StartSearch(); }
+    // The search picture searches, or stops the search that runs.
+    void bsSkinLinkImage1Click() { SearchRunning() ? CancelSearch() : StartSearch(); }
     void IndexButClick();
     void BackButClick();
     void NextButClick();
@@ -171,6 +203,8 @@ private:
     bool PressEffect(QObject* target, QEvent* e);
     bool WheelFilter(QObject* target, QWheelEvent* e);
     bool EnterClicksDefault(QObject* target, QKeyEvent* k);
+    bool ServiceKey(QObject* target, QKeyEvent* k);
+    bool ScrollKey(QObject* target, QKeyEvent* k);
     bool BrowserHistoryKey(QObject* target, QKeyEvent* k) const;
     void UpdateMenuState();
 
@@ -189,6 +223,8 @@ private:
     void WMSearchFailed();
     // A search that ended with nothing to show: tell the user, give the controls back.
     void EndWithoutResult(const std::function<void()>& tell);
+    // The search picture shows whether a click searches or stops the search.
+    void ShowSearchRunning(bool running);
     void WMUpdateDone();
     void WMUpdateFailed();
     void ShowMessage(const QString& title, const QString& text);
@@ -202,11 +238,18 @@ private:
 
     void BindScrollBar();
     void SetUpTree();
-    void LoadRootCategories();
+    void AddRootNode();
+    void LoadTopLevel();
+    void TopLevelArrived(bool ok, const std::vector<Tb_Itemcats_Info>& cats);
+    void ChildrenArrived(uint64_t serial, bool ok, const std::vector<Tb_Itemcats_Info>& cats);
+    std::vector<Tb_Itemcats_Info> FetchCategories(const Text& baseUrl, const Text& parent,
+                                                  int entries, int timeLeftMs, bool& ok);
+    void AskSoftInfo();
+    void SoftInfoArrived(const SOFT_INFO& info, const Text& baseUrl);
     void bsSkinTreeView1Expanding(QTreeWidgetItem* Node);
     QTreeWidgetItem* AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemcats_Info& cat,
                                      int32_t id, int picture);
-    Tb_Itemcats_Cond CategoryRequest(const Text& parent) const;
+    Tb_Itemcats_Cond CategoryRequest(const Text& baseUrl, const Text& parent) const;
     void SetDefaultFilters();
     void CenterWindow();
     void ShowStartPages();
@@ -229,4 +272,21 @@ private:
     bool FPressWasDouble = false;
     QPointer<QWidget> FFocusBeforeSearch;  // the control that had the focus when a search began
     int FWheelRemainder = 0;  // wheel turns smaller than a notch, kept for the next event
+
+    // Start-up and the category tree, asked on the service worker.
+    ServiceWorker FServiceWorker;
+    bool FStarting = false;
+    QString FStartCaption;
+    std::chrono::milliseconds FStartupBound{30000};
+    std::chrono::steady_clock::time_point FStartupDeadline;
+    Text FWorkerBaseUrl;  // the address the software information settled on; worker only
+    enum class TreeState { NotLoaded, Loading, Loaded };
+    TreeState FTopLevel = TreeState::NotLoaded;
+    uint64_t FTreeSerial = 0;
+    std::unordered_map<uint64_t, QTreeWidgetItem*> FLoadingNodes;  // children asked for
+
+    // A cancelled search: launched or not yet, and the answers still to be dropped.
+    bool FLaunchPending = false;
+    bool FShownOnce = false;
+    int FDroppedResults = 0;
 };

@@ -8,6 +8,7 @@
 #include "Browser.h"
 #include "CriteriaNames.h"
 #include "GbkText.h"
+#include "Pictures.h"
 #include "ResultPage.h"
 #include "Service.h"
 #include "Unit1.h"
@@ -81,7 +82,9 @@ void TForm1::WriteCriteria(const Criteria& c) {
 }
 
 void TForm1::StartSearch() {
-    if (!SearchIdle()) return;
+    // Until the service's address is settled there is nowhere to search; the start-up's own
+    // search follows then, for the node selected by that time.
+    if (FStarting || !SearchIdle()) return;
     Criteria c = ReadCriteria();
     if (NormalizeCriteria(c).Any()) WriteCriteria(c);
     int index = 0;
@@ -102,7 +105,7 @@ void TForm1::StartSearch() {
 void TForm1::SearchPage() {
     // A page search takes the same gate as a new one: never two workers at once.
     TAB* t = FTabList.ActiveTab();
-    if (!t || !SearchIdle() || !FSearch.TryBegin()) return;
+    if (FStarting || !t || !SearchIdle() || !FSearch.TryBegin()) return;
     FAwaitingResult = true;
     // The page is for this tab and reads the controls as they stand now, before the user can
     // switch to another tab.
@@ -114,13 +117,33 @@ void TForm1::SearchPage() {
 void TForm1::LaunchWorker() {
     // A new search's criteria are taken once the user-interface thread is back in its event
     // loop, so the start-up search sees the default filters set after it was asked for.
+    FLaunchPending = true;
+    ShowSearchRunning(true);
     QTimer::singleShot(0, this, [this] {
+        if (!FLaunchPending) return;  // cancelled before it started
+        FLaunchPending = false;
         setWindowTitle(QString::fromUtf8(kSearchingCaption));
         if (!FTicket.pageSearch) FTicket = SearchTicket{ReadCriteria(), FPageNo, false, 0};
         if (FWorker.joinable()) FWorker.join();  // the last worker has already ended
+        Taobaoke_Items1.Http().ClearInterrupt();
         FWorker = std::thread(
             [this, c = FTicket.criteria, page = FTicket.pageNo] { RunSearch(c, page); });
     });
+}
+
+void TForm1::CancelSearch() {
+    if (!SearchRunning()) return;
+    if (FLaunchPending) {
+        FLaunchPending = false;
+        FSearch.End();
+    } else {
+        // The transfer ends at once; the worker then posts its answer and returns, and that
+        // answer is dropped when it arrives.
+        Taobaoke_Items1.Http().Interrupt();
+        if (FWorker.joinable()) FWorker.join();
+        ++FDroppedResults;
+    }
+    EndWithoutResult([] {});
 }
 
 void TForm1::RunSearch(Criteria criteria, int pageNo) {
@@ -132,7 +155,16 @@ void TForm1::RunSearch(Criteria criteria, int pageNo) {
                                 new QEvent(MessageEvent(ok ? WM_SEARCH_DONE : WM_SEARCH_FAILED)));
 }
 
+void TForm1::ShowSearchRunning(bool running) {
+    bsSkinLinkImage1->setPixmap(running ? pictures::StopButton() : pictures::SearchButton());
+    bsSkinLinkImage1->setToolTip(running ? QString::fromUtf8("停止搜索 (Esc)") : QString());
+}
+
 void TForm1::WMSearchDone() {
+    if (FDroppedResults > 0) {
+        --FDroppedResults;
+        return;
+    }
     if (NothingIn(FResults)) {
         // An empty page is no result to keep: no tab for it, and the user is told so.
         EndWithoutResult([this] {
@@ -141,12 +173,17 @@ void TForm1::WMSearchDone() {
         return;
     }
     FAwaitingResult = false;
+    ShowSearchRunning(false);
     StoreSearch();
     SetControlsEnabled(true);
     setWindowTitle(kWindowCaption);
 }
 
 void TForm1::WMSearchFailed() {
+    if (FDroppedResults > 0) {
+        --FDroppedResults;
+        return;
+    }
     Failure reason = FSearchFailure;
     EndWithoutResult([this, reason] {
         // A search given up on purpose needs no word about it.
@@ -156,6 +193,7 @@ void TForm1::WMSearchFailed() {
 
 void TForm1::EndWithoutResult(const std::function<void()>& tell) {
     FAwaitingResult = false;
+    ShowSearchRunning(false);
     setWindowTitle(kWindowCaption);
     tell();
     // Nothing new to show: the page on screen scrolls again, and the next page asked for
@@ -257,12 +295,16 @@ void TForm1::UpdatePager() {
 }
 
 void TForm1::SetControlsEnabled(bool Enabled) {
+    // The search picture stays: while a search runs it stops it. Before start-up has an
+    // address there is nothing to search or stop.
+    if (FStarting || !Enabled) bsSkinLinkImage1->setEnabled(!FStarting);
     const std::initializer_list<QWidget*> controls{
-        bsSkinComboBox1,      bsSkinComboBox3,   bsSkinSpinEdit1,   bsSkinSpinEdit2,
-        bsSkinLinkImage1,     bsSkinComboBoxEx1, bsSkinComboBoxEx2, bsSkinComboBoxEx3,
-        bsSkinCheckRadioBox1, ComboBoxPage,      bsSkinComboBox4};
-    QWidget* focus = QApplication::focusWidget();
-    if (!Enabled && focus && focus->window() == this) {
+        bsSkinComboBox1,   bsSkinComboBox3,   bsSkinSpinEdit1,   bsSkinSpinEdit2,
+        bsSkinComboBoxEx1, bsSkinComboBoxEx2, bsSkinComboBoxEx3, bsSkinCheckRadioBox1,
+        ComboBoxPage,      bsSkinComboBox4};
+    // The window's own focus, which it keeps while another window is active.
+    QWidget* focus = focusWidget();
+    if (!Enabled && focus) {
         // Disabling the focused control would pass the focus on along the tab chain, into the
         // page, which then scrolls to its first link. The window keeps it meanwhile, and the
         // control gets it back when the search is over.
@@ -273,10 +315,11 @@ void TForm1::SetControlsEnabled(bool Enabled) {
             }
     }
     for (QWidget* w : controls) w->setEnabled(Enabled);
+    if (Enabled) bsSkinLinkImage1->setEnabled(true);
     if (!Enabled)
         for (QWidget* w : {BackBut, NextBut, TailBut, IndexBut}) w->setEnabled(false);
     if (Enabled && FFocusBeforeSearch) {
-        if (QApplication::focusWidget() == this) FFocusBeforeSearch->setFocus(Qt::OtherFocusReason);
+        if (focusWidget() == this) FFocusBeforeSearch->setFocus(Qt::OtherFocusReason);
         FFocusBeforeSearch = nullptr;
     }
 }

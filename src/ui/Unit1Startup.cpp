@@ -5,31 +5,75 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <chrono>
 
 #include "Browser.h"
 #include "Service.h"
+#include "ServiceReply.h"
 #include "Unit1.h"
 
 void TForm1::FormCreate() {
-    SOFT_INFO info;
-    if (!ok1.GetSoftInfo(ServiceBaseUrl + kSoftInfoPath, PublisherId, info)) {
-        // One more try, at the second address; every later request goes there as well.
-        ServiceBaseUrl = FallbackBaseUrl;
-        info = SOFT_INFO{};
-        ok1.GetSoftInfo(ServiceBaseUrl + kSoftInfoPath, PublisherId, info);
-    }
-    auto post = [this](int message) {
-        QCoreApplication::postEvent(this, new QEvent(MessageEvent(message)));
-    };
-    if (MyUpdate1.CheckUpdate(post, info, BuiltInVersion))
-        setWindowTitle(QString::fromUtf8("正在更新软件。。。"));
-    else
-        setWindowTitle(kWindowCaption);
+    // The window comes first: everything the service must answer is asked for on the service
+    // worker, and the steps that need an answer follow when it arrives, in their order.
+    FStarting = true;
+    setWindowTitle(QString::fromUtf8(kConnectingCaption));
     BindScrollBar();
-    LoadRootCategories();
+    AddRootNode();
     SetDefaultFilters();
     CenterWindow();
     ShowStartPages();
+    // The criteria can be set meanwhile; only searching waits for the service's address.
+    bsSkinLinkImage1->setEnabled(false);
+    FStartupDeadline = std::chrono::steady_clock::now() + FStartupBound;
+    AskSoftInfo();
+    LoadTopLevel();
+}
+
+void TForm1::AskSoftInfo() {
+    FServiceWorker.Post(
+        [this, deadline = FStartupDeadline, primary = ServiceBaseUrl, fallback = FallbackBaseUrl] {
+            SOFT_INFO info;
+            Text base = primary;
+            bool got = false;
+            // Both queries together stay within the start-up's bound, whatever the service does.
+            for (const Text& url : {primary, fallback}) {
+                int left = MillisecondsLeft(deadline);
+                if (left <= 0) break;
+                base = url;
+                info = SOFT_INFO{};
+                ok1.SetTotalTimeout(std::min(kSmallReplyTotalTimeoutMs, left));
+                if ((got = ok1.GetSoftInfo(url + kSoftInfoPath, PublisherId, info))) break;
+            }
+            // Every later request goes to the address that answered, or to the second one.
+            if (!got) base = fallback;
+            FWorkerBaseUrl = base;
+            QMetaObject::invokeMethod(
+                this, [this, info, base] { SoftInfoArrived(info, base); }, Qt::QueuedConnection);
+        });
+}
+
+int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                deadline - std::chrono::steady_clock::now())
+                                .count());
+}
+
+void TForm1::SoftInfoArrived(const SOFT_INFO& info, const Text& baseUrl) {
+    ServiceBaseUrl = baseUrl;
+    auto post = [this](int message) {
+        QCoreApplication::postEvent(this, new QEvent(MessageEvent(message)));
+    };
+    FStartCaption = MyUpdate1.CheckUpdate(post, info, BuiltInVersion)
+                        ? QString::fromUtf8("正在更新软件。。。")
+                        : QString(kWindowCaption);
+    setWindowTitle(FStartCaption);
+    webCount->setUrl(QUrl(QString::fromStdString(ServiceBaseUrl + kCounterPath)));
+    FStarting = false;
+    SetControlsEnabled(true);
+    // The root's selection: the first search, for every category.
+    if (FSearchOnSelect && bsSkinTreeView1->currentItem() == bsSkinTreeView1->topLevelItem(0))
+        StartSearch();
 }
 
 void TForm1::BindScrollBar() { ScrollBar->HookBrowser(); }
@@ -47,18 +91,27 @@ QPoint CenteredPosition(QSize screen, QSize window) {
                   (screen.height() - window.height()) / 2 - 15);
 }
 
+QPoint PlacedPosition(QRect available, QSize window) {
+    QPoint p = available.topLeft() + CenteredPosition(available.size(), window);
+    // Right and bottom edges first, so a window larger than the area keeps its top left,
+    // and with it the caption, on the screen.
+    p.setX(std::max(available.left(), std::min(p.x(), available.right() + 1 - window.width())));
+    p.setY(std::max(available.top(), std::min(p.y(), available.bottom() + 1 - window.height())));
+    return p;
+}
+
 void TForm1::CenterWindow() {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
-    move(CenteredPosition(screen->geometry().size(), frameGeometry().size()));
+    move(PlacedPosition(screen->availableGeometry(), frameGeometry().size()));
 }
 
 void TForm1::ShowStartPages() {
+    // The counter page follows once the service's address is settled.
     NavigateBlank(web);
     LoadHtml(web,
              "<body leftMargin=0  topMargin=0 scroll=\"no\" style=\";width:100%; "
              "border-width=0;\"></body>");
-    webCount->setUrl(QUrl(QString::fromStdString(ServiceBaseUrl + kCounterPath)));
 }
 
 void TForm1::WMUpdateDone() {

@@ -9,6 +9,7 @@
 #include "GbkText.h"
 #include "Pictures.h"
 #include "Service.h"
+#include "ServiceReply.h"
 #include "Unit1.h"
 
 namespace {
@@ -16,8 +17,11 @@ namespace {
 enum Role {
     kCategoryId = Qt::UserRole,
     kPlaceholder = Qt::UserRole + 1,
-    kPicture = Qt::UserRole + 2
+    kPicture = Qt::UserRole + 2,
+    kLoadingSerial = Qt::UserRole + 3  // the request for the node's children under way
 };
+
+QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Colours of a row: the selected one red on light cyan, the others in the active tab's
 // caption colour.
@@ -79,33 +83,77 @@ QTreeWidgetItem* TForm1::AddCategoryNode(QTreeWidgetItem* parent, const Tb_Itemc
         node->setIcon(0, QIcon(FCategoryIcons[picture]));
     if (cat.is_parent == "true") {
         // Marks the children as not yet loaded; it can never be selected or searched for.
-        auto* placeholder = new QTreeWidgetItem(node);
+        auto* placeholder = new QTreeWidgetItem(node, {Q(kLoadingRow)});
         placeholder->setData(0, kPlaceholder, true);
         placeholder->setFlags(Qt::NoItemFlags);
     }
     return node;
 }
 
-Tb_Itemcats_Cond TForm1::CategoryRequest(const Text& parent) const {
+Tb_Itemcats_Cond TForm1::CategoryRequest(const Text& baseUrl, const Text& parent) const {
     Tb_Itemcats_Cond cond;
     cond.pid = PublisherId;
-    cond.url = ServiceBaseUrl + kItemcatsPath;
+    cond.url = baseUrl + kItemcatsPath;
     cond.parent_cid = parent;
     return cond;
 }
 
-void TForm1::LoadRootCategories() {
-    Tb_Itemcats_Cond cond = CategoryRequest("0");
+void TForm1::AddRootNode() {
     auto* root = new QTreeWidgetItem(bsSkinTreeView1, {QString::fromUtf8("所有类目")});
     root->setData(0, kCategoryId, 0);
     root->setData(0, kPicture, 0);
     if (!FCategoryIcons.isEmpty()) root->setIcon(0, QIcon(FCategoryIcons[0]));
-    // Selecting the root starts the first search, for every category, before the list is asked for.
+    // Selecting the root is the first search, once the service's address is settled.
+    const QSignalBlocker block(bsSkinTreeView1);
     bsSkinTreeView1->setCurrentItem(root);
+    FLastNode = root;
+}
+
+std::vector<Tb_Itemcats_Info> TForm1::FetchCategories(const Text& baseUrl, const Text& parent,
+                                                      int entries, int timeLeftMs, bool& ok) {
+    // On the service worker: the only thread that uses the category client.
+    std::vector<Tb_Itemcats_Info> out;
+    ok = false;
+    if (timeLeftMs <= 0) return out;
+    Taobao_Itemcats1.Http().SetTotalTimeout(std::min(kSmallReplyTotalTimeoutMs, timeLeftMs));
     ATb_Itemcats_Info* cats = nullptr;
-    if (!Taobao_Itemcats1.GetItemcats(cond, Tb_Itemcats_Info{}, cats)) return;
-    for (int i = 0; i < kTopLevelCategoryEntries; ++i) {
-        const Tb_Itemcats_Info& cat = (*cats)[i];
+    if (!Taobao_Itemcats1.GetItemcats(CategoryRequest(baseUrl, parent), Tb_Itemcats_Info{}, cats))
+        return out;
+    ok = true;
+    for (int i = 0; i < entries; ++i) out.push_back((*cats)[i]);
+    return out;
+}
+
+void TForm1::LoadTopLevel() {
+    if (FTopLevel != TreeState::NotLoaded) return;
+    FTopLevel = TreeState::Loading;
+    QTreeWidgetItem* loading = new QTreeWidgetItem(bsSkinTreeView1, {Q(kLoadingRow)});
+    loading->setData(0, kPlaceholder, true);
+    loading->setFlags(Qt::NoItemFlags);
+    // During start-up the address is the one the software information settled on, on the
+    // worker; later it is the window's.
+    const Text url = FStarting ? Text() : ServiceBaseUrl;
+    const auto deadline = FStarting ? FStartupDeadline
+                                    : std::chrono::steady_clock::now() +
+                                          std::chrono::milliseconds(kSmallReplyTotalTimeoutMs);
+    FServiceWorker.Post([this, url, deadline] {
+        bool ok = false;
+        std::vector<Tb_Itemcats_Info> cats =
+            FetchCategories(url.empty() ? FWorkerBaseUrl : url, "0", kTopLevelCategoryEntries,
+                            MillisecondsLeft(deadline), ok);
+        QMetaObject::invokeMethod(
+            this, [this, ok, cats] { TopLevelArrived(ok, cats); }, Qt::QueuedConnection);
+    });
+}
+
+void TForm1::TopLevelArrived(bool ok, const std::vector<Tb_Itemcats_Info>& cats) {
+    for (int i = bsSkinTreeView1->topLevelItemCount() - 1; i >= 1; --i)
+        if (IsPlaceholder(bsSkinTreeView1->topLevelItem(i)))
+            delete bsSkinTreeView1->takeTopLevelItem(i);
+    // Not loaded: asked for again when the root is selected, or by F5.
+    FTopLevel = ok ? TreeState::Loaded : TreeState::NotLoaded;
+    if (!ok) return;
+    for (const Tb_Itemcats_Info& cat : cats) {
         int32_t id = 0;
         if (cat.cid.empty() || cat.name == "error" || !ParseCategoryId(cat.cid, id)) continue;
         AddCategoryNode(nullptr, cat, id, CategoryPicture(cat.name));
@@ -114,18 +162,39 @@ void TForm1::LoadRootCategories() {
 
 void TForm1::bsSkinTreeView1Expanding(QTreeWidgetItem* Node) {
     if (!Node || Node->childCount() == 0 || !IsPlaceholder(Node->child(0))) return;
-    Tb_Itemcats_Cond cond = CategoryRequest(std::to_string(Node->data(0, kCategoryId).toInt()));
-    ATb_Itemcats_Info* cats = nullptr;
-    // A failure keeps the placeholder, so the next expansion asks again.
-    if (!Taobao_Itemcats1.GetItemcats(cond, Tb_Itemcats_Info{}, cats)) return;
+    if (Node->data(0, kLoadingSerial).toULongLong() != 0) return;  // asked for already
+    const uint64_t serial = ++FTreeSerial;
+    Node->setData(0, kLoadingSerial, QVariant::fromValue<qulonglong>(serial));
+    FLoadingNodes[serial] = Node;
+    const Text parent = std::to_string(Node->data(0, kCategoryId).toInt());
+    FServiceWorker.Post([this, serial, parent, url = ServiceBaseUrl] {
+        bool ok = false;
+        std::vector<Tb_Itemcats_Info> cats =
+            FetchCategories(url, parent, kChildCategoryEntries, kSmallReplyTotalTimeoutMs, ok);
+        QMetaObject::invokeMethod(
+            this, [this, serial, ok, cats] { ChildrenArrived(serial, ok, cats); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::ChildrenArrived(uint64_t serial, bool ok, const std::vector<Tb_Itemcats_Info>& cats) {
+    auto found = FLoadingNodes.find(serial);
+    if (found == FLoadingNodes.end()) return;
+    QTreeWidgetItem* node = found->second;
+    FLoadingNodes.erase(found);
+    node->setData(0, kLoadingSerial, QVariant());
+    // A node closed meanwhile, or a failure, keeps its loading row: the next expansion asks
+    // again. A failed node closes, so the row does not stay there saying it loads.
+    if (!ok) node->setExpanded(false);
+    if (!ok || !node->isExpanded()) return;
     // Only the placeholder goes: children already loaded are never replaced, tabs refer to them.
-    for (int i = Node->childCount() - 1; i >= 0; --i)
-        if (IsPlaceholder(Node->child(i))) delete Node->takeChild(i);
-    int picture = Node->data(0, kPicture).toInt();
-    for (int i = 0; i < kChildCategoryEntries && !(*cats)[i].cid.empty(); ++i) {
+    for (int i = node->childCount() - 1; i >= 0; --i)
+        if (IsPlaceholder(node->child(i))) delete node->takeChild(i);
+    int picture = node->data(0, kPicture).toInt();
+    for (int i = 0; i < static_cast<int>(cats.size()) && !cats[i].cid.empty(); ++i) {
         int32_t id = 0;
-        if (!ParseCategoryId((*cats)[i].cid, id)) continue;
-        AddCategoryNode(Node, (*cats)[i], id, picture);
+        if (!ParseCategoryId(cats[i].cid, id)) continue;
+        AddCategoryNode(node, cats[i], id, picture);
     }
 }
 
@@ -138,5 +207,6 @@ void TForm1::bsSkinTreeView1Change() {
         return;
     }
     FLastNode = node;
+    if (node == bsSkinTreeView1->topLevelItem(0)) LoadTopLevel();  // when it could not be loaded
     if (FSearchOnSelect) StartSearch();
 }

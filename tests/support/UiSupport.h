@@ -62,7 +62,7 @@ inline std::unique_ptr<TForm1> StartWindow(SearchBoxes& boxes) {
     const QString shown = QString::fromUtf8("30天售出");
     bool up = WaitFor([&] {
                   return form->Tabs().Count() == 1 && form->SearchIdle() &&
-                         form->bsSkinComboBox1->isEnabled();
+                         form->bsSkinComboBox1->isEnabled() && !form->TreeBusy();
               }) &&
               WaitFor([&] {
                   return Evaluate(form->web, "document.body ? document.body.innerText : ''")

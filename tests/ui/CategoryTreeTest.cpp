@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTabBar>
+#include <QTest>
 #include <memory>
 
 #include "CategoryNames.h"
@@ -29,7 +32,14 @@ struct Window {
         form->show();
     }
     bool Idle() {
-        return WaitFor([&] { return form->SearchIdle() && form->bsSkinComboBox1->isEnabled(); });
+        return WaitFor([&] {
+            return form->SearchIdle() && form->bsSkinComboBox1->isEnabled() && !form->TreeBusy();
+        });
+    }
+    // Opens a node as a click on its arrow does, and waits for its children's answer.
+    bool Expand(QTreeWidgetItem* node) {
+        node->setExpanded(true);
+        return WaitFor([&] { return !form->TreeBusy(); });
     }
     QTreeWidgetItem* Top(int i) { return form->bsSkinTreeView1->topLevelItem(i); }
 };
@@ -72,7 +82,7 @@ TEST(CategoryTree, FromTheProxy) {
 
     QTreeWidgetItem* phones = w.Top(35);
     int asked = proxy.Count("itemcats");
-    phones->setExpanded(true);
+    ASSERT_TRUE(w.Expand(phones));
     EXPECT_EQ(proxy.Count("itemcats"), asked + 1);
     ASSERT_GT(phones->childCount(), 1);
     QTreeWidgetItem* withChildren = nullptr;
@@ -82,7 +92,7 @@ TEST(CategoryTree, FromTheProxy) {
     }
     ASSERT_NE(withChildren, nullptr);
     phones->setExpanded(false);
-    phones->setExpanded(true);
+    ASSERT_TRUE(w.Expand(phones));
     EXPECT_EQ(proxy.Count("itemcats"), asked + 1);  // loaded once
 
     // Selecting a category searches with its id and opens a tab with its name.
@@ -127,14 +137,15 @@ TEST(CategoryTree, EdgeCasesOfTheReplies) {
     EXPECT_EQ(w.Top(2)->childCount(), 0);
     EXPECT_EQ(PictureOf(w.Top(3)), 0);
 
-    // A failed expansion keeps the placeholder; it cannot be searched for.
+    // A failed expansion closes the node and keeps the placeholder; it cannot be searched for.
     LoopbackServer::Reply broken;
     broken.status = 500;
     server.SetReplyFor("/taobao/tb_itemcats.php", broken);
     int asked = server.RequestCountFor("/taobao/tb_itemcats.php");
-    w.Top(1)->setExpanded(true);
+    ASSERT_TRUE(w.Expand(w.Top(1)));
     EXPECT_EQ(server.RequestCountFor("/taobao/tb_itemcats.php"), asked + 1);
     ASSERT_TRUE(HasPlaceholder(w.Top(1)));
+    EXPECT_FALSE(w.Top(1)->isExpanded());
     int searches = server.RequestCountFor("/taobao/tbk_items.php");
     tree->setCurrentItem(w.Top(1)->child(0));
     Settle(200);
@@ -144,7 +155,7 @@ TEST(CategoryTree, EdgeCasesOfTheReplies) {
     // The next expansion asks again: 70 children show as 61, with the parent's picture.
     server.SetReplyFor("/taobao/tb_itemcats.php", Body(ItemcatsReply(70, 100)));
     w.Top(1)->setExpanded(false);
-    w.Top(1)->setExpanded(true);
+    ASSERT_TRUE(w.Expand(w.Top(1)));
     ASSERT_EQ(w.Top(1)->childCount(), 61);
     EXPECT_EQ(PictureOf(w.Top(1)->child(60)), 1);
     EXPECT_EQ(IdOf(w.Top(1)->child(0)), 100);
@@ -153,7 +164,7 @@ TEST(CategoryTree, EdgeCasesOfTheReplies) {
     server.SetReplyFor("/taobao/tb_itemcats.php",
                        Body(Cats(Cat("20", "a", false) + Cat("21", "b", false) +
                                  Cat("", "c", false) + Cat("23", "d", false))));
-    w.Top(3)->setExpanded(true);
+    ASSERT_TRUE(w.Expand(w.Top(3)));
     ASSERT_EQ(w.Top(3)->childCount(), 2);
     EXPECT_EQ(w.Top(3)->child(1)->text(0), "b");
 }
@@ -167,4 +178,48 @@ TEST(CategoryTree, AFailedTopLevelLeavesTheRootAlone) {
     ASSERT_TRUE(w.Idle());
     EXPECT_EQ(w.form->bsSkinTreeView1->topLevelItemCount(), 1);
     EXPECT_EQ(w.form->Tabs().Count(), 1);
+}
+
+TEST(CategoryTree, AnExpansionWaitingForTheServiceBlocksNothing) {
+    LoopbackServer server;
+    server.SetReplyFor("/taobao/tbk_items.php", Body(ItemsReply(40, "400")));
+    server.SetReplyFor("/taobao/tb_itemcats.php",
+                       Body(Cats(Cat("1", "a", true) + Cat("2", "b", true))));
+    ServiceBaseUrl = server.BaseUrl();
+    Window w;
+    ASSERT_TRUE(w.Idle());
+    ASSERT_EQ(w.form->bsSkinTreeView1->topLevelItemCount(), 3);
+    w.form->bsSkinComboBox1->setEditText("x");
+    w.form->StartSearch();
+    ASSERT_TRUE(w.Idle());
+    ASSERT_EQ(w.form->Tabs().Count(), 2);
+
+    LoopbackServer::Reply slow = Body(Cats(Cat("10", "child", false)));
+    slow.burstsAtMs = {3000};
+    server.SetReplyFor("/taobao/tb_itemcats.php", slow);
+    QElapsedTimer clock;
+    clock.start();
+    w.Top(1)->setExpanded(true);
+    EXPECT_EQ(w.Top(1)->child(0)->text(0), Q("加载中…"));
+    // The pager and the tab strip act at once while the tree waits.
+    QTest::mouseClick(w.form->NextBut, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return w.form->SearchIdle() && w.form->PageNo() == 2; }));
+    QTabBar* strip = w.form->bsSkinTabControl1;
+    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->tabRect(0).center());
+    EXPECT_EQ(w.form->Tabs().Active(), 0);
+    EXPECT_TRUE(w.form->TreeBusy());
+    EXPECT_LT(clock.elapsed(), 2500);
+    ASSERT_TRUE(w.Idle());
+    EXPECT_GE(clock.elapsed(), 2900);
+    ASSERT_EQ(w.Top(1)->childCount(), 1);
+    EXPECT_EQ(w.Top(1)->child(0)->text(0), "child");
+
+    // An answer for a node closed meanwhile is dropped; the next opening asks again.
+    w.Top(2)->setExpanded(true);
+    w.Top(2)->setExpanded(false);
+    ASSERT_TRUE(w.Idle());
+    EXPECT_TRUE(HasPlaceholder(w.Top(2)));
+    server.SetReplyFor("/taobao/tb_itemcats.php", Body(Cats(Cat("20", "late", false))));
+    ASSERT_TRUE(w.Expand(w.Top(2)));
+    EXPECT_EQ(w.Top(2)->child(0)->text(0), "late");
 }

@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
@@ -365,4 +366,87 @@ TEST_F(RealUse, RestoreIsOfferedWhenTheWindowIsBehindAnotherAndBringsItToTheFron
     EXPECT_FALSE(Form().N2->isEnabled());  // in front already: nothing to restore
     EXPECT_TRUE(Form().N3->isEnabled());
     Form().bsSkinPopupMenu2->close();
+}
+
+TEST_F(RealUse, EscapeOrTheStopPictureEndsASearchAtOnceAndTheNextOneRuns) {
+    QLineEdit* edit = Form().bsSkinComboBox1->lineEdit();
+    for (bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "Escape" : "the stop picture");
+        FGate->SetMode(GateServer::Mode::Hold);
+        TypeAndEnter(byKey ? "手机" : "连衣裙");
+        ASSERT_TRUE(SearchHeld());
+        EXPECT_TRUE(Form().SearchRunning());
+        QElapsedTimer clock;
+        clock.start();
+        if (byKey)
+            QTest::keyClick(edit, Qt::Key_Escape);
+        else
+            ClickPicture(Form().bsSkinLinkImage1);
+        EXPECT_TRUE(Idle());  // no waiting: the controls are back
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_FALSE(Form().SearchRunning());
+        EXPECT_EQ(Form().windowTitle(), "Quellot");
+        EXPECT_TRUE(FBoxes.failed.empty());  // the user's own doing needs no word
+        // The abandoned search's answer, let through now, changes nothing.
+        FGate->SetMode(GateServer::Mode::Pass);
+        FGate->Release();
+        Settle(400);
+        EXPECT_EQ(Form().Tabs().Count(), 1);
+    }
+    TypeAndEnter("手机");
+    ASSERT_TRUE(Finished());
+    EXPECT_EQ(Form().Tabs().Count(), 2);
+    EXPECT_EQ(Strip()->tabText(1), Q("手机"));
+}
+
+TEST_F(RealUse, KeysScrollThePageWhereNoControlUsesThem) {
+    const ScrollModel& bar = Form().ScrollBar->Model();
+    // The whole page of 40 rows is laid out.
+    ASSERT_TRUE(WaitFor([&] {
+        return Form().ScrollBar->isEnabled() && !bar.ResetPending() &&
+               bar.PositionLimit() > 3 * bar.LargeChange();
+    }));
+    Settle(300);
+    Surface()->setFocus();
+    QTest::keyClick(Surface(), Qt::Key_PageDown);
+    EXPECT_EQ(bar.Position(), bar.LargeChange());
+    QTest::keyClick(Surface(), Qt::Key_Down);
+    EXPECT_EQ(bar.Position(), bar.LargeChange() + bar.SmallChange());
+    QTest::keyClick(Surface(), Qt::Key_End);
+    const int end = bar.Position();
+    EXPECT_EQ(end, bar.PositionLimit());
+    EXPECT_TRUE(WaitFor([&] { return Evaluate(Form().web, "window.scrollY").toInt() > 0; }));
+    QTest::keyClick(Surface(), Qt::Key_PageUp);
+    EXPECT_EQ(bar.Position(), end - bar.LargeChange());
+    QTest::keyClick(Surface(), Qt::Key_Home);
+    EXPECT_EQ(bar.Position(), 0);
+    // In the keyword box the same keys edit the text.
+    QLineEdit* edit = Form().bsSkinComboBox1->lineEdit();
+    edit->setFocus();
+    edit->setText("abc");
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_PageDown);
+    EXPECT_EQ(edit->cursorPosition(), 0);
+    EXPECT_EQ(bar.Position(), 0);
+}
+
+TEST_F(RealUse, EveryFocusableControlShowsItsFocus) {
+    Form().activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return Form().isActiveWindow(); }));
+    QWidget* parking = Surface();  // the page: the focus is in no control
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Form().bsSkinComboBox1, Form().bsSkinSpinEdit1, Form().bsSkinSpinEdit2,
+             Form().bsSkinComboBoxEx3, Form().bsSkinComboBoxEx1, Form().bsSkinComboBoxEx2,
+             Form().bsSkinComboBox3, Form().bsSkinCheckRadioBox1, Form().bsSkinComboBox4, Tree()}) {
+        SCOPED_TRACE(w->metaObject()->className());
+        parking->setFocus();
+        ASSERT_TRUE(WaitFor(
+            [&] { return !w->hasFocus() && !w->isAncestorOf(QApplication::focusWidget()); }));
+        Settle(50);  // the style follows the focus on its next paint
+        const QImage without = w->grab().toImage();
+        w->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(WaitFor([&] { return w->hasFocus(); }));
+        Settle(50);
+        EXPECT_NE(w->grab().toImage(), without);
+    }
 }

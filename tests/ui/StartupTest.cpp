@@ -2,8 +2,11 @@
 #include <signal.h>
 #include <zip.h>
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
+#include <QTest>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -48,13 +51,15 @@ protected:
         FForm->NothingFoundBox = [] {};
         FForm->Quit = [this] { ++FQuits; };
         FForm->FormCreate();
-        FCaptionAfterCreate = FForm->windowTitle();
         FForm->show();
+        // The caption the update decision gives, once the software information is in.
+        ASSERT_TRUE(WaitFor([&] { return !FForm->Starting(); }));
+        FCaptionAfterCreate = FForm->StartCaption();
     }
     bool FirstTab() {
         return WaitFor([&] {
             return FForm->Tabs().Count() == 1 && FForm->SearchIdle() &&
-                   FForm->bsSkinComboBox1->isEnabled();
+                   FForm->bsSkinComboBox1->isEnabled() && !FForm->TreeBusy();
         });
     }
     std::unique_ptr<TForm1> FForm;
@@ -80,14 +85,70 @@ TEST_F(Startup, PrimaryServerAnswersOnce) {
     EXPECT_TRUE(WaitFor([&] { return proxy->Count("count") == 1; }));  // the hidden counter page
     // The whole window, its own frame included, is what is centred.
     EXPECT_EQ(FForm->frameGeometry().size(), FForm->size());
-    EXPECT_EQ(FForm->pos(), CenteredPosition(QGuiApplication::primaryScreen()->geometry().size(),
-                                             FForm->frameGeometry().size()));
+    EXPECT_EQ(FForm->pos(), PlacedPosition(QGuiApplication::primaryScreen()->availableGeometry(),
+                                           FForm->frameGeometry().size()));
+    // The keyword box has the keyboard.
+    QWidget* focus = FForm->focusWidget();
+    EXPECT_TRUE(focus == FForm->bsSkinComboBox1 || FForm->bsSkinComboBox1->isAncestorOf(focus));
+}
+
+TEST_F(Startup, TheWindowShowsAtOnceAndTheTreeFillsWhenTheServiceAnswers) {
+    LoopbackServer stalled;
+    LoopbackServer::Reply silent;
+    silent.silent = true;
+    stalled.SetReply(silent);
+    for (const std::string& url : {stalled.BaseUrl(), DeadUrl()}) {
+        SCOPED_TRACE(url);
+        ServiceBaseUrl = FallbackBaseUrl = url;
+        FForm = std::make_unique<TForm1>();
+        FForm->NothingFoundBox = [] {};
+        FForm->SearchFailedBox = [](Failure) {};
+        FForm->SetStartupBound(std::chrono::milliseconds(1500));
+        QElapsedTimer clock;
+        clock.start();
+        FForm->FormCreate();
+        FForm->show();
+        EXPECT_LT(clock.elapsed(), 1000);
+        EXPECT_TRUE(FForm->isVisible());
+        EXPECT_EQ(FForm->windowTitle(), Q(kConnectingCaption));
+        EXPECT_FALSE(FForm->bsSkinLinkImage1->isEnabled());  // nowhere to search yet
+        EXPECT_TRUE(FForm->bsSkinComboBox1->isEnabled());    // but the criteria can be set
+        // The whole start-up keeps to its one bound, both addresses included.
+        ASSERT_TRUE(WaitFor([&] { return !FForm->Starting() && !FForm->TreeBusy(); }, 10000));
+        EXPECT_LT(clock.elapsed(), 1500 + 1500);
+        EXPECT_EQ(FForm->bsSkinTreeView1->topLevelItemCount(), 1);
+        // The first search went to the service as well; a stalled one the user stops.
+        if (FForm->SearchRunning()) QTest::keyClick(FForm->bsSkinTreeView1, Qt::Key_Escape);
+        ASSERT_TRUE(WaitFor([&] { return FForm->SearchIdle(); }));
+        EXPECT_TRUE(FForm->bsSkinComboBox1->isEnabled());
+
+        // The service is back: F5 fills the tree.
+        auto proxy = StartProxy();
+        ServiceBaseUrl = proxy->BaseUrl();
+        QTest::keyClick(FForm->bsSkinTreeView1, Qt::Key_F5);
+        ASSERT_TRUE(WaitFor([&] { return FForm->TopLevelLoaded(); }));
+        EXPECT_EQ(FForm->bsSkinTreeView1->topLevelItemCount(), 66);
+        FForm.reset();
+    }
 }
 
 TEST(CenterWindow, Placement) {
     EXPECT_EQ(CenteredPosition(QSize(1920, 1080), QSize(1000, 700)), QPoint(450, 175));
     EXPECT_EQ(CenteredPosition(QSize(800, 600), QSize(951, 600)).x(), -85);
     EXPECT_EQ(CenteredPosition(QSize(1024, 768), QSize(1024, 768)), QPoint(-10, -15));
+    // Inside the available area, the caption always on the screen.
+    const QSize window(950, 702);
+    const std::tuple<QRect, QPoint> cases[] = {
+        {QRect(0, 0, 1024, 600), QPoint(27, 0)},       // too low: the top stays visible
+        {QRect(0, 32, 1280, 768), QPoint(155, 50)},    // a panel at the top
+        {QRect(0, 0, 1280, 800), QPoint(155, 34)},     // 2560x1600 at scale 2
+        {QRect(1920, 0, 800, 600), QPoint(1920, 0)},   // a second screen, smaller than it
+        {QRect(0, 0, 1920, 1040), QPoint(475, 154)}};  // a panel at the bottom
+    for (const auto& [available, at] : cases) {
+        EXPECT_EQ(PlacedPosition(available, window), at) << available.x() << "," << available.y();
+        QRect placed(PlacedPosition(available, window), window);
+        EXPECT_TRUE(available.contains(placed.topLeft()));
+    }
 }
 
 TEST_F(Startup, FallbackServerAfterAFailure) {
@@ -198,7 +259,8 @@ TEST_F(Startup, AnOfferedUpdateInstallsUnderTheProgramsNameAsksAndQuits) {
                                     (root / "program").string() + "/",
                                     (root / "program" / "quellot").string()});
         FForm->FormCreate();
-        EXPECT_EQ(FForm->windowTitle(), Q("正在更新软件。。。"));
+        ASSERT_TRUE(WaitFor([&] { return !FForm->Starting(); }));
+        EXPECT_EQ(FForm->StartCaption(), Q("正在更新软件。。。"));
         if (!byMaker) {
             ASSERT_TRUE(WaitFor([&] { return FForm->windowTitle() == Q("Quellot"); }));
             EXPECT_EQ(read(root / "program" / "quellot"), "old");
