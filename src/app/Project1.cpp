@@ -9,6 +9,7 @@
 
 #include "Http.h"
 #include "Platform.h"
+#include "Settings.h"
 #include "Skin.h"
 #include "Unit1.h"
 #include "UpdateTransaction.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     ApplySkin(app);
     InstallChineseTranslations(app);
     TForm1 form;
+    form.SettingsFile = DefaultSettingsFile();
     form.FormCreate();
     form.show();
     if (proving) QTimer::singleShot(0, [] { MarkUpdateReady(platform::ProgramDirectory()); });

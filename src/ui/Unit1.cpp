@@ -109,6 +109,7 @@ bool TForm1::AskReplaceOnUiThread(const std::string& fileName) {
 }
 
 TForm1::~TForm1() {
+    KeepSettings();
     // A page being destroyed answers its pending scripts at once, the scroll bar's height
     // query among them; by then its view is half gone and must not be touched.
     ScrollBar->m_web = nullptr;

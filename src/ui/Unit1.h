@@ -89,6 +89,9 @@ public:
     // True while a search runs that the user may cancel.
     bool SearchRunning() const { return !FSearch.Idle() || FLaunchPending; }
 
+    // Where the window keeps what it remembers between runs; empty (as in tests): nothing.
+    QString SettingsFile;
+
     // Shown when a search finds nothing, and when it fails with the reason; tests put their
     // own in their place.
     std::function<void()> NothingFoundBox;
@@ -251,6 +254,10 @@ private:
                                      int32_t id, int picture);
     Tb_Itemcats_Cond CategoryRequest(const Text& baseUrl, const Text& parent) const;
     void SetDefaultFilters();
+    // What was kept from the last run, over the defaults; and what to keep from this one.
+    void RestoreSettings();
+    void KeepSettings();
+    QRect FKeptGeometry;
     void CenterWindow();
     void ShowStartPages();
 

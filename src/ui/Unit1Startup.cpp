@@ -9,6 +9,9 @@
 #include <chrono>
 
 #include "Browser.h"
+#include "GbkText.h"
+#include "Settings.h"
+#include "SkinForm.h"
 #include "Service.h"
 #include "ServiceReply.h"
 #include "Unit1.h"
@@ -21,6 +24,7 @@ void TForm1::FormCreate() {
     BindScrollBar();
     AddRootNode();
     SetDefaultFilters();
+    RestoreSettings();
     CenterWindow();
     ShowStartPages();
     // The criteria can be set meanwhile; only searching waits for the service's address.
@@ -101,9 +105,53 @@ QPoint PlacedPosition(QRect available, QSize window) {
 }
 
 void TForm1::CenterWindow() {
+    // Where the user left it, as long as its caption is on a screen as it stands now.
+    if (FKeptGeometry.isValid())
+        for (QScreen* s : QGuiApplication::screens()) {
+            QRect area = s->availableGeometry();
+            if (area.contains(FKeptGeometry.topLeft()) &&
+                area.contains(FKeptGeometry.topLeft() + QPoint(100, SkinForm::kCaptionHeight))) {
+                move(FKeptGeometry.topLeft());
+                return;
+            }
+        }
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     move(PlacedPosition(screen->availableGeometry(), frameGeometry().size()));
+}
+
+void TForm1::RestoreSettings() {
+    if (SettingsFile.isEmpty()) return;
+    const UserSettings kept = LoadSettings(SettingsFile);
+    const QSignalBlocker b1(bsSkinComboBoxEx1), b2(bsSkinComboBoxEx2), b3(bsSkinComboBoxEx3),
+        b4(bsSkinComboBox3), b5(bsSkinComboBox4), b6(bsSkinCheckRadioBox1), b7(bsSkinSpinEdit1),
+        b8(bsSkinSpinEdit2);
+    bsSkinComboBoxEx3->setCurrentIndex(kept.sortIndex);
+    bsSkinComboBoxEx1->setCurrentIndex(kept.startCreditIndex);
+    bsSkinComboBoxEx2->setCurrentIndex(kept.endCreditIndex);
+    bsSkinComboBox3->setCurrentIndex(kept.areaIndex);
+    bsSkinComboBox4->setCurrentIndex(kept.viewIndex);
+    bsSkinCheckRadioBox1->setChecked(kept.guarantee);
+    bsSkinSpinEdit1->setValue(kept.startPrice);
+    bsSkinSpinEdit2->setValue(kept.endPrice);
+    for (const QString& k : kept.keywords) RememberKeyword(ToGbk(k));
+    FKeptGeometry = kept.geometry;
+}
+
+void TForm1::KeepSettings() {
+    if (SettingsFile.isEmpty()) return;
+    UserSettings v;
+    for (const Text& k : FHistory.Entries()) v.keywords << FromGbk(k);
+    v.sortIndex = bsSkinComboBoxEx3->currentIndex();
+    v.startCreditIndex = bsSkinComboBoxEx1->currentIndex();
+    v.endCreditIndex = bsSkinComboBoxEx2->currentIndex();
+    v.areaIndex = bsSkinComboBox3->currentIndex();
+    v.viewIndex = bsSkinComboBox4->currentIndex();
+    v.guarantee = bsSkinCheckRadioBox1->isChecked();
+    v.startPrice = bsSkinSpinEdit1->value();
+    v.endPrice = bsSkinSpinEdit2->value();
+    v.geometry = frameGeometry();
+    SaveSettings(SettingsFile, v);
 }
 
 void TForm1::ShowStartPages() {
