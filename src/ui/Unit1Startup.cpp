@@ -10,10 +10,10 @@
 
 #include "Browser.h"
 #include "GbkText.h"
-#include "Settings.h"
-#include "SkinForm.h"
 #include "Service.h"
 #include "ServiceReply.h"
+#include "Settings.h"
+#include "SkinForm.h"
 #include "Unit1.h"
 
 void TForm1::FormCreate() {
