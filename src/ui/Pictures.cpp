@@ -270,4 +270,13 @@ QPixmap CloseGlyph() {
     return p;
 }
 
+QPixmap MaximiseGlyph() {
+    QPixmap p = Blank(10, 10);
+    QPainter g(&p);
+    g.setPen(QPen(Qt::white, 1));
+    g.drawRect(QRectF(1.5, 1.5, 7, 7));
+    g.drawLine(QPointF(1.5, 2.5), QPointF(8.5, 2.5));
+    return p;
+}
+
 }  // namespace pictures

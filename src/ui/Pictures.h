@@ -17,5 +17,6 @@ QPixmap WebBrowser();                 // 24 by 24
 QPixmap AppIcon(int size);            // the program's icon: a magnifier over a price tag
 QPixmap MinimiseGlyph();              // 10 by 10, white, for the caption bar
 QPixmap CloseGlyph();                 // 10 by 10, white
+QPixmap MaximiseGlyph();              // 10 by 10, white
 
 }  // namespace pictures

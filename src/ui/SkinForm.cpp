@@ -32,6 +32,7 @@ SkinForm::SkinForm(QWidget* window) : QWidget(window), FWindow(window) {
     FCaption->setObjectName("FormCaption");
     FCaption->setAttribute(Qt::WA_TransparentForMouseEvents);
     FMinimise = FrameButton(this, "FrameMinimise", pictures::MinimiseGlyph());
+    FMaximise = FrameButton(this, "FrameMaximise", pictures::MaximiseGlyph());
     FClose = FrameButton(this, "FrameClose", pictures::CloseGlyph());
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);
@@ -39,11 +40,13 @@ SkinForm::SkinForm(QWidget* window) : QWidget(window), FWindow(window) {
     row->addWidget(FMenuButton);
     row->addWidget(FCaption, 1);
     row->addWidget(FMinimise);
+    row->addWidget(FMaximise);
     row->addWidget(FClose);
     connect(FMenuButton, &QToolButton::clicked, this, [this] {
         emit MenuRequested(FMenuButton->mapToGlobal(QPoint(0, FMenuButton->height())));
     });
     connect(FMinimise, &QToolButton::clicked, this, &SkinForm::MinimiseRequested);
+    connect(FMaximise, &QToolButton::clicked, this, &SkinForm::MaximiseToggled);
     connect(FClose, &QToolButton::clicked, this, &SkinForm::CloseRequested);
     connect(window, &QWidget::windowTitleChanged, FCaption, &QLabel::setText);
     // A right click on the system-menu button opens the menu as a left click does.
@@ -79,8 +82,8 @@ void SkinForm::mouseMoveEvent(QMouseEvent* e) {
 
 void SkinForm::mouseReleaseEvent(QMouseEvent*) { FDragging = false; }
 
-void SkinForm::mouseDoubleClickEvent(QMouseEvent*) {
-    // A fixed-size window has nothing to maximise: the double click does nothing.
+void SkinForm::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && FMaximise->isVisible()) emit MaximiseToggled();
 }
 
 SkinMessage::SkinMessage(QWidget* parent, const QString& title, const QString& text)
@@ -96,6 +99,7 @@ SkinMessage::SkinMessage(QWidget* parent, const QString& title, const QString& t
     FFrame->setFixedHeight(SkinForm::kCaptionHeight);
     FFrame->SystemMenuButton()->hide();
     FFrame->MinimiseButton()->hide();
+    FFrame->MaximiseButton()->hide();
     connect(FFrame, &SkinForm::CloseRequested, this, &QDialog::reject);
     column->addWidget(FFrame);
     auto* body = new QWidget(this);

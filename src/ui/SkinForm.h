@@ -1,7 +1,7 @@
 #pragma once
-// The window's own frame: a caption bar with the system-menu button, the caption, minimise
-// and close buttons (no maximise: the window has a fixed size), and a thin border drawn by the
-// window's background. It works the same with a window manager and without one.
+// The window's own frame: a caption bar with the system-menu button, the caption, minimise,
+// maximise and close buttons, and a thin border drawn by the window's background that resizes
+// the window. It works the same with a window manager and without one.
 
 #include <QDialog>
 #include <QLabel>
@@ -18,6 +18,7 @@ public:
 
     QToolButton* SystemMenuButton() const { return FMenuButton; }
     QToolButton* MinimiseButton() const { return FMinimise; }
+    QToolButton* MaximiseButton() const { return FMaximise; }
     QToolButton* CloseButton() const { return FClose; }
     QLabel* Caption() const { return FCaption; }
 
@@ -25,6 +26,8 @@ signals:
     // The window menu is wanted at this screen position (system-menu button or right click).
     void MenuRequested(const QPoint& at);
     void MinimiseRequested();
+    // The maximise button or a double click on the caption: maximised and back.
+    void MaximiseToggled();
     void CloseRequested();
 
 protected:
@@ -39,6 +42,7 @@ private:
     QToolButton* FMenuButton;
     QLabel* FCaption;
     QToolButton* FMinimise;
+    QToolButton* FMaximise;
     QToolButton* FClose;
     bool FDragging = false;
     QPoint FDragOffset;

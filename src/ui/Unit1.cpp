@@ -50,14 +50,15 @@ QLabel* PictureButton(QWidget* parent, const QPixmap& picture, QRect at) {
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setObjectName("TForm1");
     setWindowTitle("Form1");
-    // The window draws its own frame (minimise and close, no maximise) around a client area of
-    // a fixed size; the platform's frame would differ from one desktop to the next.
+    // The window draws its own frame around its client area; the platform's frame would differ
+    // from one desktop to the next. The design's size is the default; smaller screens get less.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
     setAttribute(Qt::WA_StyledBackground);
     setWindowIcon(QIcon(pictures::AppIcon(32)));
-    setFixedSize(kClientSize.width() + 2 * SkinForm::kBorder,
-                 kClientSize.height() + SkinForm::kCaptionHeight + SkinForm::kBorder);
+    setMinimumSize(WindowSizeFor(kMinClientSize));
+    resize(WindowSizeFor(kClientSize));
+    setMouseTracking(true);  // the border shows where it resizes
     move(277, 41);
     bsBusinessSkinForm1 = new SkinForm(this);
     FClient = new QWidget(this);
@@ -128,6 +129,7 @@ void TForm1::BuildControls() {
     bsSkinNotebook1->setObjectName("bsSkinNotebook1");
     bsSkinNotebook1->setGeometry(3, 3, 263, 667);
     auto* page = new QLabel(Q("商品类目"), bsSkinNotebook1);
+    FTreePage = page;
     page->setObjectName("NotebookPage");
     page->setAlignment(Qt::AlignCenter);
     page->setGeometry(6, 6, 80, 24);
@@ -143,6 +145,7 @@ void TForm1::BuildControls() {
     bsSkinTreeView1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     auto* panel1 = new QWidget(FClient);
+    FResultPanel = panel1;
     panel1->setGeometry(269, 3, 672, 667);
     bsSkinPanel1 = new QWidget(panel1);
     bsSkinPanel1->setObjectName("bsSkinPanel1");
@@ -168,6 +171,7 @@ void TForm1::BuildControls() {
     ScrollBar->m_web = web;
 
     auto* panel7 = new QWidget(panel1);
+    FPagerBar = panel7;
     panel7->setObjectName("Panel7");
     panel7->setGeometry(0, 646, 672, 21);
     BuildPager(panel7);
@@ -309,6 +313,7 @@ void TForm1::BindEvents() {
     connect(bsSkinPopupMenu2, &QMenu::aboutToShow, this, &TForm1::UpdateMenuState);
     connect(bsBusinessSkinForm1, &SkinForm::MenuRequested, this, &TForm1::ShowWindowMenu);
     connect(bsBusinessSkinForm1, &SkinForm::MinimiseRequested, this, &TForm1::N3Click);
+    connect(bsBusinessSkinForm1, &SkinForm::MaximiseToggled, this, &TForm1::ToggleMaximised);
     connect(bsBusinessSkinForm1, &SkinForm::CloseRequested, this, &TForm1::N4Click);
     // One application-wide filter sees every event first, the way the message filter sees
     // every queued message.

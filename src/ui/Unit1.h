@@ -37,8 +37,12 @@
 // The private window messages arrive as posted events of these types.
 QEvent::Type MessageEvent(int message);
 
-// The client area inside the window's own frame.
+// The client area inside the window's own frame: the design's size, and the least it takes
+// (the criteria bar whole, beside a narrower tree).
 inline constexpr QSize kClientSize(944, 673);
+inline constexpr QSize kMinClientSize(861, 520);
+// The whole window, frame included, around a client area of this size.
+QSize WindowSizeFor(QSize client);
 
 // The window's caption whenever no search or update is under way.
 inline constexpr const char* kWindowCaption = "Quellot";
@@ -48,6 +52,8 @@ QPoint CenteredPosition(QSize screen, QSize window);
 // The same inside a screen's available area (without panels and docks), moved as little as
 // needed to keep the window inside it, its caption first when it is too big.
 QPoint PlacedPosition(QRect available, QSize window);
+// The window's place and size at start-up on a screen with this available area.
+QRect StartGeometry(QRect available);
 
 // What the user is told when a search fails for this reason.
 QString SearchFailedText(Failure reason);
@@ -186,6 +192,10 @@ public:
     // A short word to the user in the caption, which comes back after kNoticeMs.
     void Notice(const QString& text);
     static constexpr int kNoticeMs = 4000;
+    // Fills the screen's available area, or goes back to where it was. Done by the window
+    // itself: a frameless window gets no help from a window manager, and there may be none.
+    void ToggleMaximised();
+    bool Maximised() const { return FMaximised; }
     // Opens the window menu at a screen position.
     void ShowWindowMenu(const QPoint& at);
 
@@ -193,10 +203,26 @@ protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
     void BuildControls();
+    // Places every control for the window's present size: the tree and the result browser
+    // take what the design's size leaves over.
+    void LayOut();
+    Qt::Edges EdgesAt(QPoint at) const;
+    QRect FNormalGeometry;  // where a maximised window goes back to
+    bool FMaximised = false;
+    QWidget* FResultPanel = nullptr;
+    QWidget* FPagerBar = nullptr;
+    QWidget* FTreePage = nullptr;
+    Qt::Edges FResizing;  // the edges a drag without a window manager moves
+    QRect FResizeStart;
+    QPoint FResizeFrom;
     void BuildCriteriaBar(QWidget* bar);
     void BuildPager(QWidget* bar);
     void BindEvents();

@@ -105,19 +105,29 @@ QPoint PlacedPosition(QRect available, QSize window) {
 }
 
 void TForm1::CenterWindow() {
-    // Where the user left it, as long as its caption is on a screen as it stands now.
+    // Where the user left it, at the size it had, as long as its caption is on a screen as
+    // the screens stand now.
     if (FKeptGeometry.isValid())
         for (QScreen* s : QGuiApplication::screens()) {
             QRect area = s->availableGeometry();
             if (area.contains(FKeptGeometry.topLeft()) &&
                 area.contains(FKeptGeometry.topLeft() + QPoint(100, SkinForm::kCaptionHeight))) {
+                resize(FKeptGeometry.size().boundedTo(area.size()).expandedTo(minimumSize()));
                 move(FKeptGeometry.topLeft());
                 return;
             }
         }
     QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
-    move(PlacedPosition(screen->availableGeometry(), frameGeometry().size()));
+    setGeometry(StartGeometry(screen->availableGeometry()));
+}
+
+QRect StartGeometry(QRect available) {
+    // The design's size where it fits, less on a smaller screen, never below the least.
+    const QSize size = WindowSizeFor(kClientSize)
+                           .boundedTo(available.size())
+                           .expandedTo(WindowSizeFor(kMinClientSize));
+    return QRect(PlacedPosition(available, size), size);
 }
 
 void TForm1::RestoreSettings() {

@@ -305,10 +305,10 @@ TEST_F(MainWindow, TheWindowsOwnFrameAndItsGeometry) {
     EXPECT_EQ(f.FClient->size(), QSize(944, 673));
     EXPECT_EQ(f.size(), QSize(944 + 2 * 3, 673 + 26 + 3));
     SkinForm* frame = f.bsBusinessSkinForm1;
-    for (QWidget* b : std::initializer_list<QWidget*>{
-             frame->SystemMenuButton(), frame->MinimiseButton(), frame->CloseButton()})
+    for (QWidget* b :
+         std::initializer_list<QWidget*>{frame->SystemMenuButton(), frame->MinimiseButton(),
+                                         frame->MaximiseButton(), frame->CloseButton()})
         EXPECT_TRUE(b->isVisible()) << b->objectName().toStdString();
-    EXPECT_EQ(frame->findChild<QWidget*>("FrameMaximise"), nullptr);
     f.setWindowTitle(Q("正在搜索商品，请稍后......"));
     EXPECT_EQ(frame->Caption()->text(), Q("正在搜索商品，请稍后......"));
     f.setWindowTitle("Quellot");
@@ -372,4 +372,51 @@ TEST(SkinMessageBox, TheNothingFoundBoxInTheWindowsFrame) {
     QTest::mouseClick(buttons[0], Qt::LeftButton);
     EXPECT_EQ(box.result(), QDialog::Accepted);
     EXPECT_FALSE(box.isVisible());
+}
+
+TEST_F(MainWindow, ResizingGivesTheSpaceToTheTreeAndThePage) {
+    TForm1& f = Form();
+    ASSERT_TRUE(WaitFor([&] { return f.ScrollBar->isEnabled(); }));
+    const QRect before = f.geometry();
+    for (QSize client : {QSize(1200, 800), QSize(861, 520), QSize(1600, 1000)}) {
+        SCOPED_TRACE(client.width());
+        f.resize(WindowSizeFor(client));
+        ASSERT_EQ(f.size(), WindowSizeFor(client));
+        const int browserHeight = client.height() - 6 - 83 - 23;
+        EXPECT_EQ(f.web->height(), browserHeight);
+        EXPECT_EQ(f.ScrollBar->height(), browserHeight);
+        EXPECT_EQ(f.bsSkinTreeView1->height(), client.height() - 48);
+        QWidget* panel = f.web->parentWidget();
+        EXPECT_EQ(f.ScrollBar->geometry().right(), panel->width() - 1);
+        EXPECT_EQ(f.TailBut->geometry().bottom() + 1 + f.TailBut->parentWidget()->y(),
+                  panel->height() - 1);
+        EXPECT_GE(f.bsSkinPanel1->width(), 672);  // the criteria bar stays whole
+        // The bar fits the page again at the browser's new height.
+        EXPECT_TRUE(WaitFor([&] { return f.ScrollBar->Model().PageSize() == browserHeight; }));
+    }
+    f.resize(100, 100);
+    EXPECT_EQ(f.size(), WindowSizeFor(kMinClientSize));
+
+    // The border resizes without a window manager's help: a drag on the bottom right corner.
+    f.setGeometry(before);
+    const QPoint corner(f.width() - 1, f.height() - 1);
+    QTest::mousePress(&f, Qt::LeftButton, {}, corner);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(corner + QPoint(50, 40)),
+                     f.mapToGlobal(QPointF(corner + QPoint(50, 40))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(&f, &drag);
+    QTest::mouseRelease(&f, Qt::LeftButton, {}, corner + QPoint(50, 40));
+    EXPECT_EQ(f.size(), before.size() + QSize(50, 40));
+
+    // A double click on the caption maximises into the screen's available area and back.
+    f.setGeometry(before);
+    QWidget* caption = f.bsBusinessSkinForm1;
+    QTest::mouseDClick(caption, Qt::LeftButton, {}, QPoint(300, 10));
+    EXPECT_TRUE(f.Maximised());
+    EXPECT_EQ(f.geometry(), f.screen()->availableGeometry());
+    QTest::mouseDClick(caption, Qt::LeftButton, {}, QPoint(300, 10));
+    EXPECT_FALSE(f.Maximised());
+    EXPECT_EQ(f.geometry(), before);
+    QTest::mouseClick(static_cast<SkinForm*>(caption)->MaximiseButton(), Qt::LeftButton);
+    EXPECT_TRUE(f.Maximised());
 }

@@ -144,6 +144,14 @@ TEST(CenterWindow, Placement) {
         {QRect(0, 0, 1280, 800), QPoint(155, 34)},     // 2560x1600 at scale 2
         {QRect(1920, 0, 800, 600), QPoint(1920, 0)},   // a second screen, smaller than it
         {QRect(0, 0, 1920, 1040), QPoint(475, 154)}};  // a panel at the bottom
+    // Each screen gets the design's size where it fits and is reachable in whole where the
+    // least size fits.
+    for (const QRect& area : {QRect(0, 0, 1024, 600), QRect(0, 0, 1280, 800),
+                              QRect(0, 27, 1280, 773), QRect(0, 0, 2560, 1600)}) {
+        const QRect g = StartGeometry(area);
+        EXPECT_TRUE(area.contains(g)) << area.width() << "x" << area.height();
+        EXPECT_EQ(g.size(), WindowSizeFor(kClientSize).boundedTo(area.size()));
+    }
     for (const auto& [available, at] : cases) {
         EXPECT_EQ(PlacedPosition(available, window), at) << available.x() << "," << available.y();
         QRect placed(PlacedPosition(available, window), window);
