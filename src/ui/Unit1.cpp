@@ -66,6 +66,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     FClient->setAttribute(Qt::WA_StyledBackground);
     FClient->setGeometry(QRect(QPoint(SkinForm::kBorder, SkinForm::kCaptionHeight), kClientSize));
     BuildControls();
+    LayOut();
     SetUpTree();
     BindEvents();
     NothingFoundBox = [this] { ShowMessage(Q("惜哉..."), Q(kNothingFoundText)); };
@@ -282,13 +283,7 @@ void TForm1::BuildPager(QWidget* bar) {
     FoundLabel->setObjectName("FoundLabel");
     FoundLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     FoundLabel->setFixedSize(160, 19);
-    int x = bar->width() - 4;
-    for (QWidget* w : std::initializer_list<QWidget*>{TailBut, NextBut, ComboBoxPage, BackBut,
-                                                      IndexBut, FoundLabel}) {
-        x -= w->width();
-        w->move(x, 1);
-        x -= w == IndexBut ? 10 : 2;
-    }
+    // Right-aligned in the bar by LayOut, whatever the window's width.
 }
 
 void TForm1::BindEvents() {

@@ -54,6 +54,7 @@ void TForm1::LayOut() {
         x -= w == IndexBut ? 10 : 2;
     }
     // The browser lays the page out again in its own time; the bar follows its new height.
+    if (!isVisible()) return;
     ScrollBar->UpdateRange();
     QTimer::singleShot(150, ScrollBar, &TMyScrollBar::UpdateRange);
 }
