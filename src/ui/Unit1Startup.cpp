@@ -160,7 +160,8 @@ void TForm1::KeepSettings() {
     v.guarantee = bsSkinCheckRadioBox1->isChecked();
     v.startPrice = bsSkinSpinEdit1->value();
     v.endPrice = bsSkinSpinEdit2->value();
-    v.geometry = frameGeometry();
+    // A maximised window is kept where it goes back to.
+    v.geometry = FMaximised ? FNormalGeometry : frameGeometry();
     SaveSettings(SettingsFile, v);
 }
 

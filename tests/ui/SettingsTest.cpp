@@ -73,6 +73,7 @@ TEST(Settings, HistoryFiltersViewAndPlaceSurviveARestart) {
         form->bsSkinCheckRadioBox1->setChecked(true);
         form->bsSkinSpinEdit2->setValue(500);
         form->move(40, 50);
+        form->ToggleMaximised();  // kept as where it goes back to, not the whole screen
     }
     ASSERT_TRUE(fs::exists(file.toStdString()));
     auto form = Open(file, boxes);
