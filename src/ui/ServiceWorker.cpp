@@ -27,11 +27,6 @@ void ServiceWorker::Stop() {
     if (FThread.joinable()) FThread.join();
 }
 
-bool ServiceWorker::Busy() const {
-    std::lock_guard lock(FMutex);
-    return FRunning || !FJobs.empty();
-}
-
 void ServiceWorker::Run() {
     std::unique_lock lock(FMutex);
     for (;;) {
@@ -39,10 +34,8 @@ void ServiceWorker::Run() {
         if (FStopping) return;
         Job job = std::move(FJobs.front());
         FJobs.pop_front();
-        FRunning = true;
         lock.unlock();
         job();
         lock.lock();
-        FRunning = false;
     }
 }

@@ -25,17 +25,14 @@ public:
     void OnStop(std::function<void()> cancel);
     // Drops the jobs not started, cancels the running one and waits for it.
     void Stop();
-    // Jobs queued or running.
-    bool Busy() const;
 
 private:
     void Run();
 
-    mutable std::mutex FMutex;
+    std::mutex FMutex;
     std::condition_variable FWake;
     std::deque<Job> FJobs;
     std::vector<std::function<void()>> FCancels;
     bool FStopping = false;
-    bool FRunning = false;
     std::thread FThread;
 };

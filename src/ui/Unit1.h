@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <functional>
 #include <thread>
-#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Criteria.h"
@@ -254,6 +254,8 @@ private:
     void EndWithoutResult(const std::function<void()>& tell);
     // The search picture shows whether a click searches or stops the search.
     void ShowSearchRunning(bool running);
+    // True, once, for the answer of a search the user stopped.
+    bool DropCancelledResult();
     void WMUpdateDone();
     void WMUpdateFailed();
     void ShowMessage(const QString& title, const QString& text);
@@ -270,7 +272,7 @@ private:
     void AddRootNode();
     void LoadTopLevel();
     void TopLevelArrived(bool ok, const std::vector<Tb_Itemcats_Info>& cats);
-    void ChildrenArrived(uint64_t serial, bool ok, const std::vector<Tb_Itemcats_Info>& cats);
+    void ChildrenArrived(QTreeWidgetItem* node, bool ok, const std::vector<Tb_Itemcats_Info>& cats);
     std::vector<Tb_Itemcats_Info> FetchCategories(const Text& baseUrl, const Text& parent,
                                                   int entries, int timeLeftMs, bool& ok);
     void AskSoftInfo();
@@ -315,8 +317,7 @@ private:
     Text FWorkerBaseUrl;  // the address the software information settled on; worker only
     enum class TreeState { NotLoaded, Loading, Loaded };
     TreeState FTopLevel = TreeState::NotLoaded;
-    uint64_t FTreeSerial = 0;
-    std::unordered_map<uint64_t, QTreeWidgetItem*> FLoadingNodes;  // children asked for
+    std::unordered_set<QTreeWidgetItem*> FLoadingNodes;  // their children asked for
 
     // A cancelled search: launched or not yet, and the answers still to be dropped.
     bool FLaunchPending = false;

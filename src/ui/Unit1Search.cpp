@@ -160,11 +160,14 @@ void TForm1::ShowSearchRunning(bool running) {
     bsSkinLinkImage1->setToolTip(running ? QString::fromUtf8("停止搜索 (Esc)") : QString());
 }
 
+bool TForm1::DropCancelledResult() {
+    if (FDroppedResults == 0) return false;
+    --FDroppedResults;
+    return true;
+}
+
 void TForm1::WMSearchDone() {
-    if (FDroppedResults > 0) {
-        --FDroppedResults;
-        return;
-    }
+    if (DropCancelledResult()) return;
     if (NothingIn(FResults)) {
         // An empty page is no result to keep: no tab for it, and the user is told so.
         EndWithoutResult([this] {
@@ -180,10 +183,7 @@ void TForm1::WMSearchDone() {
 }
 
 void TForm1::WMSearchFailed() {
-    if (FDroppedResults > 0) {
-        --FDroppedResults;
-        return;
-    }
+    if (DropCancelledResult()) return;
     Failure reason = FSearchFailure;
     EndWithoutResult([this, reason] {
         // A search given up on purpose needs no word about it.
@@ -295,9 +295,6 @@ void TForm1::UpdatePager() {
 }
 
 void TForm1::SetControlsEnabled(bool Enabled) {
-    // The search picture stays: while a search runs it stops it. Before start-up has an
-    // address there is nothing to search or stop.
-    if (FStarting || !Enabled) bsSkinLinkImage1->setEnabled(!FStarting);
     const std::initializer_list<QWidget*> controls{
         bsSkinComboBox1,   bsSkinComboBox3,   bsSkinSpinEdit1,   bsSkinSpinEdit2,
         bsSkinComboBoxEx1, bsSkinComboBoxEx2, bsSkinComboBoxEx3, bsSkinCheckRadioBox1,
@@ -315,7 +312,9 @@ void TForm1::SetControlsEnabled(bool Enabled) {
             }
     }
     for (QWidget* w : controls) w->setEnabled(Enabled);
-    if (Enabled) bsSkinLinkImage1->setEnabled(true);
+    // The search picture stays: while a search runs it stops it. Before start-up has an
+    // address there is nothing to search or stop.
+    bsSkinLinkImage1->setEnabled(!FStarting);
     if (!Enabled)
         for (QWidget* w : {BackBut, NextBut, TailBut, IndexBut}) w->setEnabled(false);
     if (Enabled && FFocusBeforeSearch) {

@@ -133,33 +133,33 @@ QRect StartGeometry(QRect available) {
 void TForm1::RestoreSettings() {
     if (SettingsFile.isEmpty()) return;
     const UserSettings kept = LoadSettings(SettingsFile);
-    const QSignalBlocker b1(bsSkinComboBoxEx1), b2(bsSkinComboBoxEx2), b3(bsSkinComboBoxEx3),
-        b4(bsSkinComboBox3), b5(bsSkinComboBox4), b6(bsSkinCheckRadioBox1), b7(bsSkinSpinEdit1),
-        b8(bsSkinSpinEdit2);
-    bsSkinComboBoxEx3->setCurrentIndex(kept.sortIndex);
-    bsSkinComboBoxEx1->setCurrentIndex(kept.startCreditIndex);
-    bsSkinComboBoxEx2->setCurrentIndex(kept.endCreditIndex);
-    bsSkinComboBox3->setCurrentIndex(kept.areaIndex);
-    bsSkinComboBox4->setCurrentIndex(kept.viewIndex);
-    bsSkinCheckRadioBox1->setChecked(kept.guarantee);
-    bsSkinSpinEdit1->setValue(kept.startPrice);
-    bsSkinSpinEdit2->setValue(kept.endPrice);
+    Criteria c = ReadCriteria();
+    c.SortIndex = kept.sortIndex;
+    c.StartCreditIndex = kept.startCreditIndex;
+    c.EndCreditIndex = kept.endCreditIndex;
+    c.AreaIndex = kept.areaIndex;
+    c.ViewIndex = kept.viewIndex;
+    c.Guarantee = kept.guarantee;
+    c.StartPrice = std::to_string(kept.startPrice);
+    c.EndPrice = std::to_string(kept.endPrice);
+    WriteCriteria(c);
     for (const QString& k : kept.keywords) RememberKeyword(ToGbk(k));
     FKeptGeometry = kept.geometry;
 }
 
 void TForm1::KeepSettings() {
     if (SettingsFile.isEmpty()) return;
+    const Criteria c = ReadCriteria();
     UserSettings v;
     for (const Text& k : FHistory.Entries()) v.keywords << FromGbk(k);
-    v.sortIndex = bsSkinComboBoxEx3->currentIndex();
-    v.startCreditIndex = bsSkinComboBoxEx1->currentIndex();
-    v.endCreditIndex = bsSkinComboBoxEx2->currentIndex();
-    v.areaIndex = bsSkinComboBox3->currentIndex();
-    v.viewIndex = bsSkinComboBox4->currentIndex();
-    v.guarantee = bsSkinCheckRadioBox1->isChecked();
-    v.startPrice = bsSkinSpinEdit1->value();
-    v.endPrice = bsSkinSpinEdit2->value();
+    v.sortIndex = c.SortIndex;
+    v.startCreditIndex = c.StartCreditIndex;
+    v.endCreditIndex = c.EndCreditIndex;
+    v.areaIndex = c.AreaIndex;
+    v.viewIndex = c.ViewIndex;
+    v.guarantee = c.Guarantee;
+    v.startPrice = static_cast<int>(c.StartPriceValue);
+    v.endPrice = static_cast<int>(c.EndPriceValue);
     // A maximised window is kept where it goes back to.
     v.geometry = FMaximised ? FNormalGeometry : frameGeometry();
     SaveSettings(SettingsFile, v);

@@ -17,8 +17,7 @@ namespace {
 enum Role {
     kCategoryId = Qt::UserRole,
     kPlaceholder = Qt::UserRole + 1,
-    kPicture = Qt::UserRole + 2,
-    kLoadingSerial = Qt::UserRole + 3  // the request for the node's children under way
+    kPicture = Qt::UserRole + 2
 };
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -162,27 +161,22 @@ void TForm1::TopLevelArrived(bool ok, const std::vector<Tb_Itemcats_Info>& cats)
 
 void TForm1::bsSkinTreeView1Expanding(QTreeWidgetItem* Node) {
     if (!Node || Node->childCount() == 0 || !IsPlaceholder(Node->child(0))) return;
-    if (Node->data(0, kLoadingSerial).toULongLong() != 0) return;  // asked for already
-    const uint64_t serial = ++FTreeSerial;
-    Node->setData(0, kLoadingSerial, QVariant::fromValue<qulonglong>(serial));
-    FLoadingNodes[serial] = Node;
+    if (!FLoadingNodes.insert(Node).second) return;  // asked for already
     const Text parent = std::to_string(Node->data(0, kCategoryId).toInt());
-    FServiceWorker.Post([this, serial, parent, url = ServiceBaseUrl] {
+    FServiceWorker.Post([this, Node, parent, url = ServiceBaseUrl] {
         bool ok = false;
         std::vector<Tb_Itemcats_Info> cats =
             FetchCategories(url, parent, kChildCategoryEntries, kSmallReplyTotalTimeoutMs, ok);
         QMetaObject::invokeMethod(
-            this, [this, serial, ok, cats] { ChildrenArrived(serial, ok, cats); },
+            this, [this, Node, ok, cats] { ChildrenArrived(Node, ok, cats); },
             Qt::QueuedConnection);
     });
 }
 
-void TForm1::ChildrenArrived(uint64_t serial, bool ok, const std::vector<Tb_Itemcats_Info>& cats) {
-    auto found = FLoadingNodes.find(serial);
-    if (found == FLoadingNodes.end()) return;
-    QTreeWidgetItem* node = found->second;
-    FLoadingNodes.erase(found);
-    node->setData(0, kLoadingSerial, QVariant());
+void TForm1::ChildrenArrived(QTreeWidgetItem* node, bool ok,
+                             const std::vector<Tb_Itemcats_Info>& cats) {
+    // Nodes are never removed (tabs refer to them); only one that was asked for is filled.
+    if (FLoadingNodes.erase(node) == 0) return;
     // A node closed meanwhile, or a failure, keeps its loading row: the next expansion asks
     // again. A failed node closes, so the row does not stay there saying it loads.
     if (!ok) node->setExpanded(false);
